@@ -1,0 +1,1 @@
+#include "msi/msiquery.h"

@@ -1,0 +1,113 @@
+#include "support/test_support.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace test_support {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "pandrel-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  // Tests may leave read-only folders behind; make them writable first.
+  for (auto it = fs::recursive_directory_iterator(path_, ignored);
+       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+    if (it->is_directory(ignored) && !it->is_symlink(ignored))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  }
+  fs::remove_all(path_, ignored);
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+fs::path CorpusDir() {
+  std::error_code ignored;
+  fs::path dir = CORPUS_DIR;
+  if (fs::is_directory(dir, ignored)) return fs::canonical(dir, ignored);
+  return {};
+}
+
+std::string PandrelBinary() { return PANDREL_BINARY; }
+
+RunResult RunPandrel(const std::vector<std::string>& args, const std::string& cwd,
+                     const std::string& stdout_path) {
+  TempDir capture;
+  const std::string out_path = stdout_path.empty() ? capture / "out" : stdout_path;
+  const std::string err_path = capture / "err";
+  std::vector<std::string> argv_text{PandrelBinary()};
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : argv_text) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || err < 0) _exit(126);
+    dup2(out, STDOUT_FILENO);
+    dup2(err, STDERR_FILENO);
+    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  RunResult result;
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  if (stdout_path.empty()) result.out = ReadFile(out_path);
+  result.err = ReadFile(err_path);
+  return result;
+}
+
+std::vector<std::string> OutputLines(const std::string& out) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < out.size()) {
+    std::size_t end = out.find("\r\n", start);
+    if (end == std::string::npos) {
+      ADD_FAILURE() << "output does not end in CR LF: " << out.substr(start);
+      lines.push_back(out.substr(start));
+      break;
+    }
+    lines.push_back(out.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+std::string Banner() {
+  return "Pandrel\r\n"
+         "Windows Installer unpacker for Linux, by the Tarvelin and Pandrel developers\r\n"
+         "24 Apr 2004                       Version 0.2\r\n"
+         "\r\n";
+}
+
+}  // namespace test_support
