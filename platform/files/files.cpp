@@ -1,0 +1,89 @@
+#include "files/files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+namespace files {
+
+namespace {
+
+std::string CurrentFolder() {
+  std::vector<char> buffer(4096);
+  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE || buffer.size() > (1u << 24)) return {};
+    buffer.resize(buffer.size() * 2);
+  }
+  return buffer.data();
+}
+
+}  // namespace
+
+std::string FullPathName(const std::string& path) {
+  std::string joined = path;
+  if (path.empty() || path[0] != '/') {
+    std::string current = CurrentFolder();
+    if (current.empty()) return {};
+    joined = current + "/" + path;
+  }
+  const bool trailing_slash = joined.size() > 1 && joined.back() == '/';
+
+  std::vector<std::string> segments;
+  std::size_t start = 0;
+  while (start <= joined.size()) {
+    std::size_t end = joined.find('/', start);
+    if (end == std::string::npos) end = joined.size();
+    std::string segment = joined.substr(start, end - start);
+    if (segment == "..") {
+      if (!segments.empty()) segments.pop_back();
+    } else if (!segment.empty() && segment != ".") {
+      segments.push_back(std::move(segment));
+    }
+    start = end + 1;
+  }
+  std::string result;
+  for (const auto& segment : segments) result += "/" + segment;
+  if (result.empty()) return "/";
+  if (trailing_slash) result += "/";
+  return result;
+}
+
+bool FolderExists(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool CreateFolder(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+
+std::string FolderPart(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool MakeFolderChain(const std::string& path) {
+  // Walk up to the first level that exists, then create the missing ones
+  // from the top down.
+  std::vector<std::string> missing;
+  std::string level = path;
+  while (true) {
+    if (!level.empty() && level.back() == '/') level.pop_back();
+    if (level.empty() || FolderExists(level)) break;
+    missing.push_back(level);
+    std::size_t slash = level.rfind('/');
+    if (slash == std::string::npos) break;
+    level.resize(slash + 1);
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (!CreateFolder(*it) && !FolderExists(*it)) return false;
+  }
+  return path.empty() || FolderExists(path);
+}
+
+}  // namespace files

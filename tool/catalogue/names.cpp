@@ -1,0 +1,27 @@
+#include "catalogue/names.h"
+
+std::string CutAt(std::string& text, char separator) {
+  std::size_t at = text.find(separator);
+  std::string head;
+  if (at == std::string::npos) {
+    head.swap(text);
+  } else {
+    head = text.substr(0, at);
+    text.erase(0, at + 1);
+  }
+  return head;
+}
+
+std::string DirectorySegment(const std::string& default_dir) {
+  std::string source = default_dir;
+  CutAt(source, ':');
+  if (source.empty()) source = default_dir;
+  std::string head = CutAt(source, '|');
+  return (source.empty() ? head : source) + "/";
+}
+
+std::string LongFileName(const std::string& file_name) {
+  std::string rest = file_name;
+  CutAt(rest, '|');
+  return rest.empty() ? file_name : rest;
+}

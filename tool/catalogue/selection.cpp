@@ -1,0 +1,29 @@
+// Selecting the catalogue entries whose long name matches the run's mask,
+// and the `l` listing.
+#include "catalogue/mask.h"
+#include "catalogue/names.h"
+#include "main/console.h"
+#include "msidb/msi_handler.h"
+
+void TMsiHandler::SelectFiles(const std::string& mask, bool list) {
+  if (mask_.empty()) mask_ = mask;
+  LoadCatalogue();
+
+  const std::size_t entries = catalogue_[kFileComponent].Count();
+  std::size_t selected = 0;
+  for (std::size_t entry = 0; entry < entries; ++entry) {
+    std::optional<std::string> path = ResolveDirectoryPath(entry);
+    std::string name = LongFileName(catalogue_[kFileName].At(entry));
+    // An entry whose component has no row has no place in the tree.
+    if (path && MatchesMask(mask_, name)) {
+      if (list) ConsoleLine(*path + name);
+      catalogue_[kSelectedPath].Append(std::move(*path));
+      catalogue_[kSelectedName].Append(std::move(name));
+      ++selected;
+    } else {
+      catalogue_[kSelectedPath].Append({});
+      catalogue_[kSelectedName].Append({});
+    }
+  }
+  if (list) ConsoleLine(std::to_string(selected) + "/" + std::to_string(entries) + " files");
+}

@@ -1,0 +1,130 @@
+#include "main/run_driver.h"
+
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "files/files.h"
+#include "main/console.h"
+#include "main/verbose.h"
+#include "msidb/msi_handler.h"
+
+bool Verbose = false;
+
+namespace {
+
+char UpperAsciiLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool IsOption(const std::string& argument) { return argument.size() >= 2 && argument[0] == '-'; }
+
+}  // namespace
+
+void PrintBanner() {
+  ConsoleLine("Pandrel");
+  ConsoleLine("Windows Installer unpacker for Linux, by the Tarvelin and Pandrel developers");
+  ConsoleLine("24 Apr 2004                       Version 0.2");
+  ConsoleLine("");
+}
+
+void PrintUsage() {
+  ConsoleLine("Usage: pandrel <cmd> [-opt] <msi> [mask [path]]");
+  ConsoleLine("");
+  ConsoleLine("Commands: l   list files");
+  ConsoleLine("          x   extract files");
+  ConsoleLine("          r   export registry (beta)");
+  ConsoleLine("Options:  v   verbose");
+  ConsoleLine("");
+  ConsoleLine("Examples: pandrel l \"d:\\Compuware DriverStudio.msi\"");
+  ConsoleLine("          pandrel l \"d:\\Compuware DriverStudio.msi\" *.sys");
+  ConsoleLine("          pandrel x MsnMsgs.msi *.bmp d:\\bmp");
+  ConsoleLine("          pandrel x -v temp\\MsnMsgs.msi *.bmp \\bmp");
+}
+
+std::vector<std::string> CountedArguments(int argc, char** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc && argv[i] != nullptr && argv[i][0] != '\0'; ++i) {
+    arguments.emplace_back(argv[i]);
+  }
+  return arguments;
+}
+
+std::optional<RunOptions> ParseCommandLine(const std::vector<std::string>& arguments) {
+  const std::size_t count = arguments.size();
+  if (count < 2 || count > 5) return std::nullopt;
+
+  RunOptions options;
+  options.command = UpperAsciiLetter(arguments[0][0]);
+  if (options.command != 'L' && options.command != 'R' && options.command != 'X') {
+    return std::nullopt;
+  }
+  std::size_t next = 1;
+  if (count >= 3 && IsOption(arguments[1])) {
+    const char letter = UpperAsciiLetter(arguments[1][1]);
+    // V is accepted with 3 to 5 arguments; R, which changes nothing, with 4 or 5.
+    if (letter != 'V' && !(letter == 'R' && count >= 4)) return std::nullopt;
+    options.verbose = letter == 'V';
+    next = 2;
+  } else if (count == 5) {
+    return std::nullopt;
+  }
+  options.package = arguments[next++];
+  if (next < count) options.mask = arguments[next++];
+  if (next < count) options.path = arguments[next++];
+  return options;
+}
+
+namespace {
+
+int RunCommand(const RunOptions& options) {
+  const std::string package = files::FullPathName(options.package);
+  std::string target =
+      options.path ? files::FullPathName(*options.path) : files::FolderPart(package);
+  const std::string mask = options.mask.value_or("*");
+
+  auto handler = std::make_unique<TMsiHandler>();
+  if (!handler->OpenPackage(package)) {
+    ConsoleLine("ERROR: invalid MSI file \"" + package + "\"");
+    return 2;
+  }
+  // The outcome is not examined: a command that writes there reports its
+  // own failures.
+  files::MakeFolderChain(target);
+  if (target.empty() || target.back() != '/') target += '/';
+
+  switch (options.command) {
+    case 'L':
+      handler->SelectFiles(mask, true);
+      break;
+    case 'R':
+      handler->ExportRegistry();
+      break;
+    case 'X':
+      handler->ExtractCabinets(target, mask);
+      handler->PlaceFiles();
+      break;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int RunPandrel(const std::vector<std::string>& arguments) {
+  try {
+    int exit_code = 1;
+    PrintBanner();
+    std::optional<RunOptions> options = ParseCommandLine(arguments);
+    if (!options) {
+      PrintUsage();
+    } else {
+      Verbose = options->verbose;
+      exit_code = RunCommand(*options);
+    }
+    FlushConsole();
+    return exit_code;
+  } catch (const std::bad_alloc&) {
+    ConsoleLineAfterFailure("ERROR: unexpected failure: out of memory");
+  } catch (const std::exception& failure) {
+    ConsoleLineAfterFailure(std::string("ERROR: unexpected failure: ") + failure.what());
+  }
+  return 1;
+}

@@ -1,0 +1,69 @@
+// TMsiHandler: the tool's one object per run. It holds the open package, the
+// query at hand and the catalogue store, and its operations are the tool's
+// commands. The database operations are defined in msi_handler.cpp; the
+// catalogue, cabinet and registry operations beside their subsystems.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "msi/msiquery.h"
+#include "msidb/catalogue_store.h"
+
+class TMsiHandler {
+ public:
+  TMsiHandler() = default;
+  virtual ~TMsiHandler();
+  TMsiHandler(const TMsiHandler&) = delete;
+  TMsiHandler& operator=(const TMsiHandler&) = delete;
+
+  // Database access.
+  bool OpenPackage(const std::string& path);
+  bool OpenView(const std::string& sql);
+  bool ExecuteView(MSIHANDLE parameters);
+  bool Query(const std::string& sql, MSIHANDLE parameters);
+  // Fetches the next row of the current view into the current record.
+  bool FetchRow();
+  int FieldInteger(unsigned field) const;
+  // The whole text of a field, however long; a null field is empty.
+  std::string FieldString(unsigned field) const;
+  // The whole stream of a field; see the cabinet walk for copying in pieces.
+  std::string ReadStreamField(unsigned field) const;
+  void CloseHandle(MSIHANDLE handle);
+
+  // The file catalogue.
+  void LoadCatalogue();
+  // The entry's directory path, or nothing when its component has no row.
+  std::optional<std::string> ResolveDirectoryPath(std::size_t entry);
+  void SelectFiles(const std::string& mask, bool list);
+
+  // Extraction.
+  void ExtractCabinets(const std::string& target_folder, const std::string& mask);
+  void PlaceFiles();
+
+  // The registry script.
+  void ExportRegistry();
+
+  const CatalogueStore& catalogue() const { return catalogue_; }
+  const std::string& package_path() const { return package_path_; }
+  const std::string& target_folder() const { return target_folder_; }
+  const std::string& mask() const { return mask_; }
+
+ private:
+  MSIHANDLE database_ = 0;
+  MSIHANDLE view_ = 0;
+  MSIHANDLE record_ = 0;
+  CatalogueStore catalogue_;
+  std::string package_path_;
+  std::string target_folder_;
+  std::string mask_;
+
+  // Resolved directory paths by the Directory row of a component, so that
+  // files sharing a folder walk the table once.
+  std::vector<std::optional<std::string>> resolved_paths_;
+  std::vector<std::uint32_t> walk_marks_;
+  std::uint32_t walk_number_ = 0;
+  std::optional<std::string> WalkDirectoryChain(const std::string& directory_key);
+};
