@@ -1,0 +1,156 @@
+// The command line, as a user meets it: the built program run with
+// arguments, its standard output and exit code.
+#include "main/run_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "fixtures/package_writer.h"
+#include "support/test_support.h"
+#include "tool/package_builders.h"
+
+namespace {
+
+using test_support::Banner;
+using test_support::RunPandrel;
+namespace fs = std::filesystem;
+
+const char kUsage[] =
+    "Usage: pandrel <cmd> [-opt] <msi> [mask [path]]\r\n"
+    "\r\n"
+    "Commands: l   list files\r\n"
+    "          x   extract files\r\n"
+    "          r   export registry (beta)\r\n"
+    "Options:  v   verbose\r\n"
+    "\r\n"
+    "Examples: pandrel l \"d:\\Compuware DriverStudio.msi\"\r\n"
+    "          pandrel l \"d:\\Compuware DriverStudio.msi\" *.sys\r\n"
+    "          pandrel x MsnMsgs.msi *.bmp d:\\bmp\r\n"
+    "          pandrel x -v temp\\MsnMsgs.msi *.bmp \\bmp\r\n";
+
+class RunDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fixtures::WritePackageFile(
+        package_, tool_tests::SmallApplication({{"F1", "Main", "README.TXT"},
+                                                {"F2", "Main", "NOTES~1.TXT|Release notes.txt"}}));
+  }
+  test_support::TempDir dir_;
+  std::string package_ = dir_ / "pkg.msi";
+};
+
+TEST_F(RunDriverTest, RefusedCommandLinesPrintBannerAndUsage) {
+  const std::vector<std::vector<std::string>> refused = {
+      {},
+      {"l"},
+      {"q", "pkg.msi"},
+      {"q", "-v", "pkg.msi", "*", "out"},
+      {"l", "pkg.msi", "*", "out", "more"},       // five without an option
+      {"l", "-v", "pkg.msi", "*", "out", "six"},  // six
+      {"x", "-r", "pkg.msi"},                     // R needs four or five
+      {"x", "-q", "pkg.msi", "*.*"},
+      {"", "pkg.msi"},  // the count stops at the empty argument
+  };
+  for (const auto& arguments : refused) {
+    auto result = RunPandrel(arguments, dir_.path());
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_EQ(result.out, Banner() + kUsage);
+    EXPECT_EQ(result.err, "");
+  }
+  // Nothing was resolved or created for a refused line.
+  EXPECT_FALSE(fs::exists(dir_ / "out"));
+}
+
+TEST_F(RunDriverTest, CommandLettersAndOptionsAreReadByTheirFirstCharacters) {
+  const std::string listing = RunPandrel({"l", package_}).out;
+  ASSERT_NE(listing.find("2/2 files"), std::string::npos) << listing;
+  for (const auto& arguments : std::vector<std::vector<std::string>>{
+           {"L", package_},
+           {"list", package_},
+           {"lx", package_},
+           {"l", "-v", package_},
+           {"l", "-Verbose", package_},
+           {"l", "-r", package_, "*"},
+           {"l", "-r", package_, "*", dir_ / "out"}}) {
+    auto result = RunPandrel(arguments);
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_EQ(result.out, listing) << arguments[0] << " " << arguments[1];
+  }
+  EXPECT_EQ(RunPandrel({"R", package_}).out, RunPandrel({"reg", "-v", package_}).out);
+}
+
+TEST_F(RunDriverTest, AnUnopenablePackageIsNamedByItsFullPath) {
+  auto missing = RunPandrel({"l", "sub/../missing.msi"}, dir_.path());
+  EXPECT_EQ(missing.exit_code, 2);
+  EXPECT_EQ(missing.out, Banner() + "ERROR: invalid MSI file \"" + dir_.path().string() +
+                             "/missing.msi\"\r\n");
+
+  // "-" alone is not an option: it is the package, and the mask follows.
+  auto dash = RunPandrel({"l", "-", package_}, dir_.path());
+  EXPECT_EQ(dash.exit_code, 2);
+  EXPECT_EQ(dash.out, Banner() + "ERROR: invalid MSI file \"" + dir_.path().string() + "/-\"\r\n");
+
+  // With two arguments the second is the package even when it looks like an option.
+  auto option = RunPandrel({"l", "-v"}, dir_.path());
+  EXPECT_EQ(option.exit_code, 2);
+  EXPECT_EQ(option.out,
+            Banner() + "ERROR: invalid MSI file \"" + dir_.path().string() + "/-v\"\r\n");
+
+  test_support::WriteFile(dir_ / "fake.msi", std::string(4096, 'x'));
+  auto fake = RunPandrel({"x", "fake.msi", "*", "never"}, dir_.path());
+  EXPECT_EQ(fake.exit_code, 2);
+  EXPECT_FALSE(fs::exists(dir_ / "never"));  // no folder for a package that did not open
+}
+
+TEST_F(RunDriverTest, TheTargetFolderIsCreatedForEveryCommand) {
+  const std::string deep = dir_ / "new/deep/folder";
+  auto result = RunPandrel({"l", package_, "*", deep});
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_TRUE(fs::is_directory(deep));
+
+  auto relative = RunPandrel({"r", "pkg.msi", "*", "rel/x/"}, dir_.path());
+  EXPECT_EQ(relative.exit_code, 0);
+  EXPECT_TRUE(fs::is_directory(dir_ / "rel/x"));
+
+  // A folder that cannot be made is not reported; the command still runs.
+  test_support::WriteFile(dir_ / "file", "in the way");
+  auto blocked = RunPandrel({"l", package_, "*", dir_ / "file/sub"});
+  EXPECT_EQ(blocked.exit_code, 0);
+  EXPECT_NE(blocked.out.find("2/2 files"), std::string::npos);
+}
+
+TEST_F(RunDriverTest, AFailedWriteToStandardOutputEndsWithExitCodeOne) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  auto result = RunPandrel({"l", package_}, "", "/dev/full");
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, "");
+}
+
+TEST(ParseCommandLine, SettlesTheRunOptions) {
+  auto options = ParseCommandLine({"x", "-v", "a.msi", "*.dll", "out"});
+  ASSERT_TRUE(options);
+  EXPECT_EQ(options->command, 'X');
+  EXPECT_TRUE(options->verbose);
+  EXPECT_EQ(options->package, "a.msi");
+  EXPECT_EQ(options->mask, "*.dll");
+  EXPECT_EQ(options->path, "out");
+
+  options = ParseCommandLine({"r", "-rr", "a.msi", "*"});
+  ASSERT_TRUE(options);
+  EXPECT_FALSE(options->verbose);
+  EXPECT_EQ(options->path, std::nullopt);
+
+  options = ParseCommandLine({"l", "-x.msi"});
+  ASSERT_TRUE(options);
+  EXPECT_EQ(options->package, "-x.msi");
+  EXPECT_EQ(options->mask, std::nullopt);
+}
+
+TEST(CountedArguments, StopAtTheFirstEmptyArgument) {
+  char program[] = "pandrel", l[] = "l", empty[] = "", pkg[] = "p.msi";
+  char* argv[] = {program, l, empty, pkg, nullptr};
+  EXPECT_EQ(CountedArguments(4, argv), std::vector<std::string>{"l"});
+}
+
+}  // namespace
