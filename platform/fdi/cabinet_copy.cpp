@@ -1,0 +1,400 @@
+#include "fdi/cabinet_copy.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+
+#include <cstring>
+
+namespace fdi {
+namespace {
+
+// How often fdintNEXT_CABINET is repeated for a following cabinet that
+// cannot be opened before the copy gives up by itself, so that a callee
+// that always answers 0 does not keep the copy going forever.
+constexpr int kNextCabinetAttempts = 8;
+
+constexpr unsigned kLastCompressionType = MSCAB_COMP_LZX;
+constexpr unsigned short kAttributeRunAfterExtract = 0x40;
+
+FDIERROR FromDecoderError(int error) {
+  switch (error) {
+    case MSPACK_ERR_OPEN:
+      return FDIERROR_CABINET_NOT_FOUND;
+    case MSPACK_ERR_SIGNATURE:
+      return FDIERROR_NOT_A_CABINET;
+    case MSPACK_ERR_NOMEMORY:
+      return FDIERROR_ALLOC_FAIL;
+    case MSPACK_ERR_WRITE:
+      return FDIERROR_TARGET_FILE;
+    case MSPACK_ERR_ARGS:
+      return FDIERROR_MDI_FAIL;
+    default:  // read, seek, format, checksum and decoding errors
+      return FDIERROR_CORRUPT_CABINET;
+  }
+}
+
+bool IsAscii(const char* text) {
+  for (; *text != '\0'; ++text) {
+    if (static_cast<unsigned char>(*text) >= 0x80) return false;
+  }
+  return true;
+}
+
+// libmspack's entry agrees with ours. Names are compared only when plain
+// ASCII, since libmspack may re-encode other names.
+bool SameEntry(const mscabd_file& decoded, const CabinetEntry& entry) {
+  if (decoded.length != entry.size || decoded.filename == nullptr) return false;
+  return !IsAscii(entry.name) || std::strcmp(decoded.filename, entry.name) == 0;
+}
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualIgnoringAsciiCase(const char* a, const char* b) {
+  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+    if (LowerAscii(*a) != LowerAscii(*b)) return false;
+  }
+  return *a == *b;
+}
+
+// A handle of the caller's that is closed with pfnclose unless released.
+class HandleGuard {
+ public:
+  HandleGuard(const Callbacks& callbacks, intptr_t handle)
+      : callbacks_(callbacks), handle_(handle) {}
+  ~HandleGuard() {
+    if (handle_ != -1) callbacks_.close(handle_);
+  }
+  HandleGuard(const HandleGuard&) = delete;
+  HandleGuard& operator=(const HandleGuard&) = delete;
+  void Release() { handle_ = -1; }
+
+ private:
+  const Callbacks& callbacks_;
+  intptr_t handle_;
+};
+
+class DirectoryStream {
+ public:
+  explicit DirectoryStream(const char* path) : stream_(opendir(path)) {}
+  ~DirectoryStream() {
+    if (stream_ != nullptr) closedir(stream_);
+  }
+  DirectoryStream(const DirectoryStream&) = delete;
+  DirectoryStream& operator=(const DirectoryStream&) = delete;
+  DIR* get() const { return stream_; }
+
+ private:
+  DIR* stream_;
+};
+
+}  // namespace
+
+CabinetCopy::CabinetCopy(Context& context, PFNFDINOTIFY notify, void* user)
+    : context_(context),
+      callbacks_(context.callbacks),
+      notify_(notify),
+      user_(user),
+      bridge_(context),
+      folder_(CallbackAllocator<char>(context.callbacks)),
+      chain_(CallbackAllocator<Cabinet>(context.callbacks)) {}
+
+CabinetCopy::~CabinetCopy() {
+  if (decompressor_ == nullptr) return;
+  // Closing the first cabinet closes every cabinet appended to it.
+  if (!chain_.empty() && chain_.front().decoded != nullptr)
+    decompressor_->close(decompressor_, chain_.front().decoded);
+  mspack_destroy_cab_decompressor(decompressor_);
+}
+
+bool CabinetCopy::Fail(FDIERROR error, int decoder_error) {
+  error_ = error;
+  decoder_error_ = decoder_error;
+  return false;
+}
+
+intptr_t CabinetCopy::Notify(FDINOTIFICATIONTYPE type, FDINOTIFICATION* notification) {
+  notification->pv = user_;
+  return notify_(type, notification);
+}
+
+bool CabinetCopy::Run(const char* name, const char* folder) {
+  if (name == nullptr) return Fail(FDIERROR_CABINET_NOT_FOUND);
+  folder_ = folder != nullptr ? folder : "";
+
+  decompressor_ = mspack_create_cab_decompressor(bridge_.system());
+  if (decompressor_ == nullptr) return Fail(FDIERROR_ALLOC_FAIL);
+  // A damaged cabinet fails rather than yield repaired or guessed bytes:
+  // data block checksums are checked and MSZIP errors are not glossed over.
+  decompressor_->set_param(decompressor_, MSCABD_PARAM_SALVAGE, 0);
+  decompressor_->set_param(decompressor_, MSCABD_PARAM_FIXMSZIP, 0);
+
+  Cabinet& first = chain_.emplace_back(callbacks_);
+  first.path = folder_;
+  first.path += name;
+  FDIERROR error = ReadDirectory(first);
+  if (error == FDIERROR_NONE) error = OpenDecoded(first);
+  if (error != FDIERROR_NONE) return Fail(error, decoder_error_);
+  if (!NotifyCabinetInfo(0)) return false;
+
+  // chain_ grows while its entries are copied, as folders go on in the
+  // following cabinets; each cabinet joins it at most once.
+  for (std::size_t cabinet = 0; cabinet < chain_.size(); ++cabinet) {
+    if (!CopyEntriesOf(cabinet)) return false;
+  }
+  return true;
+}
+
+FDIERROR CabinetCopy::ReadDirectory(Cabinet& cabinet) {
+  intptr_t handle = callbacks_.open(cabinet.path.data(), O_RDONLY, 0);
+  if (handle == -1) return FDIERROR_CABINET_NOT_FOUND;
+  HandleGuard guard(callbacks_, handle);
+  CallbackReader reader(callbacks_, handle);
+  return ReadCabinetDirectory(reader, &cabinet.directory);
+}
+
+FDIERROR CabinetCopy::OpenDecoded(Cabinet& cabinet) {
+  cabinet.decoded = decompressor_->open(decompressor_, cabinet.path.c_str());
+  if (cabinet.decoded == nullptr) {
+    decoder_error_ = decompressor_->last_error(decompressor_);
+    return FromDecoderError(decoder_error_);
+  }
+  // libmspack's reading of the file table must agree with ours entry by
+  // entry, or entries could not be matched up.
+  const CallbackVector<CabinetEntry>& entries = cabinet.directory.entries;
+  std::size_t count = 0;
+  const mscabd_file* file = cabinet.decoded->files;
+  for (; file != nullptr && count < entries.size(); file = file->next, ++count) {
+    if (!SameEntry(*file, entries[count])) break;
+  }
+  if (file == nullptr && count == entries.size()) return FDIERROR_NONE;
+  decompressor_->close(decompressor_, cabinet.decoded);
+  cabinet.decoded = nullptr;
+  return FDIERROR_CORRUPT_CABINET;
+}
+
+bool CabinetCopy::CopyEntriesOf(std::size_t cabinet) {
+  const CabinetDirectory& directory = chain_[cabinet].directory;
+  bool first_folder_from_previous = directory.FirstFolderFromPrevious();
+  for (std::size_t i = 0; i < directory.entries.size(); ++i) {
+    const CabinetEntry& entry = directory.entries[i];
+    std::size_t folder = directory.FolderOf(entry);
+    if (cabinet == 0) {
+      if (folder == 0 && first_folder_from_previous) {
+        if (!NotifyPartial(entry, directory)) return false;
+        continue;
+      }
+    } else if (entry.FromPrevious() || folder != 0) {
+      // A following cabinet: only the rest of the continued folder is ours;
+      // its entries marked as continued were handled in the cabinet before.
+      continue;
+    }
+    if (!CopyEntry(cabinet, i)) return false;
+  }
+  return true;
+}
+
+bool CabinetCopy::CopyEntry(std::size_t cabinet, std::size_t index) {
+  const CabinetDirectory& directory = chain_[cabinet].directory;
+  const CabinetEntry entry = directory.entries[index];
+  unsigned compression = directory.folder_compression[directory.FolderOf(entry)] & 0x0F;
+  if (compression > kLastCompressionType) return Fail(FDIERROR_BAD_COMPR_TYPE);
+
+  char name[kMaxNameBytes];
+  std::memcpy(name, entry.name, sizeof name);
+  FDINOTIFICATION copy = {};
+  copy.cb = static_cast<long>(entry.size);
+  copy.psz1 = name;
+  copy.date = entry.date;
+  copy.time = entry.time;
+  copy.attribs = entry.attributes;
+  copy.setID = directory.header.set_id;
+  copy.iCabinet = directory.header.index;
+  copy.iFolder = entry.folder;
+  intptr_t output = Notify(fdintCOPY_FILE, &copy);
+  if (output == -1) return Fail(FDIERROR_USER_ABORT);
+  HandleGuard guard(callbacks_, output == 0 ? -1 : output);
+
+  // The following cabinets are needed to go on with the folder even when
+  // this entry is skipped.
+  if (entry.ToNext() && !EnsureFollowing(cabinet, entry)) return false;
+  if (output == 0) return true;
+
+  mscabd_file* file = FindDecodedFile(cabinet, index);
+  if (file == nullptr) return Fail(FDIERROR_CORRUPT_CABINET);
+  bridge_.SetOutput(output);
+  int result = decompressor_->extract(decompressor_, file, bridge_.OutputName());
+  bridge_.SetOutput(-1);
+  if (result != MSPACK_ERR_OK) return Fail(FromDecoderError(result), result);
+
+  guard.Release();
+  std::memcpy(name, entry.name, sizeof name);
+  FDINOTIFICATION close = {};
+  close.cb = (entry.attributes & kAttributeRunAfterExtract) != 0 ? 1 : 0;
+  close.psz1 = name;
+  close.hf = output;
+  close.date = entry.date;
+  close.time = entry.time;
+  close.attribs = entry.attributes;
+  close.setID = directory.header.set_id;
+  close.iCabinet = directory.header.index;
+  close.iFolder = entry.folder;
+  if (Notify(fdintCLOSE_FILE_INFO, &close) == 0) return Fail(FDIERROR_USER_ABORT);
+  return true;
+}
+
+bool CabinetCopy::EnsureFollowing(std::size_t cabinet, const CabinetEntry& entry) {
+  // The entry's tail is listed in the following cabinet as continued from
+  // the previous one; when it is marked as going on again, the cabinet after
+  // that is needed as well. Set indices rise by one per cabinet (checked
+  // when each joins), so this ends.
+  for (std::size_t current = cabinet;; ++current) {
+    if (chain_.size() <= current + 1 && !LoadNext(current)) return false;
+    const CabinetEntry* tail = nullptr;
+    for (const CabinetEntry& candidate : chain_[current + 1].directory.entries) {
+      if (candidate.FromPrevious() && candidate.size == entry.size &&
+          std::strcmp(candidate.name, entry.name) == 0) {
+        tail = &candidate;
+        break;
+      }
+    }
+    if (tail == nullptr) return Fail(FDIERROR_CORRUPT_CABINET);
+    if (tail->folder != kFolderPreviousAndNext) return true;
+  }
+}
+
+bool CabinetCopy::LoadNext(std::size_t cabinet) {
+  const CabinetDirectory& directory = chain_[cabinet].directory;
+  if ((directory.header.flags & kHeaderHasNext) == 0 || directory.header.index == 0xFFFF)
+    return Fail(FDIERROR_CORRUPT_CABINET);
+
+  FDIERROR problem = FDIERROR_NONE;
+  for (int attempt = 0; attempt < kNextCabinetAttempts; ++attempt) {
+    char name[kMaxNameBytes];
+    char disk[kMaxNameBytes];
+    std::memcpy(name, directory.next_cabinet, sizeof name);
+    std::memcpy(disk, directory.next_disk, sizeof disk);
+    // The callee may write a folder of up to CB_MAX_CAB_PATH bytes here.
+    std::size_t capacity = folder_.size() + 1 > CB_MAX_CAB_PATH ? folder_.size() + 1
+                                                                : CB_MAX_CAB_PATH;
+    CallbackString path(capacity, '\0', CallbackAllocator<char>(callbacks_));
+    std::memcpy(path.data(), folder_.c_str(), folder_.size() + 1);
+
+    FDINOTIFICATION next = {};
+    next.psz1 = name;
+    next.psz2 = disk;
+    next.psz3 = path.data();
+    next.setID = directory.header.set_id;
+    next.iCabinet = static_cast<unsigned short>(directory.header.index + 1);
+    next.fdie = problem;
+    if (Notify(fdintNEXT_CABINET, &next) == -1) return Fail(FDIERROR_USER_ABORT);
+    path.back() = '\0';
+    folder_.assign(path.c_str());
+
+    problem = OpenNext(cabinet, directory.next_cabinet);
+    if (problem == FDIERROR_NONE) return NotifyCabinetInfo(cabinet + 1);
+  }
+  return Fail(problem, decoder_error_);
+}
+
+FDIERROR CabinetCopy::OpenNext(std::size_t cabinet, const char* name) {
+  const CabinetHeader previous = chain_[cabinet].directory.header;
+  Cabinet& next = chain_.emplace_back(callbacks_);
+  next.path = folder_;
+  next.path += name;
+  FDIERROR error = ReadDirectory(next);
+  if (error == FDIERROR_CABINET_NOT_FOUND && FindFolderMatch(name, &next.path))
+    error = ReadDirectory(next);
+  if (error == FDIERROR_NONE) {
+    const CabinetHeader& header = next.directory.header;
+    if (header.set_id != previous.set_id || header.index != previous.index + 1 ||
+        (header.flags & kHeaderHasPrevious) == 0)
+      error = FDIERROR_WRONG_CABINET;
+  }
+  if (error == FDIERROR_NONE) error = OpenDecoded(next);
+  if (error == FDIERROR_NONE) {
+    int result = decompressor_->append(decompressor_, chain_[cabinet].decoded, next.decoded);
+    if (result != MSPACK_ERR_OK) {
+      decompressor_->close(decompressor_, next.decoded);
+      decoder_error_ = result;
+      error = FDIERROR_WRONG_CABINET;
+    }
+  }
+  if (error != FDIERROR_NONE) chain_.pop_back();
+  return error;
+}
+
+bool CabinetCopy::FindFolderMatch(const char* name, CallbackString* path) {
+  // File names on this host are case-sensitive while those a cabinet
+  // records are not: another spelling of the name in the same folder is
+  // taken, the first in name order when there are several.
+  if (std::strchr(name, '/') != nullptr) return false;
+  DirectoryStream stream(folder_.empty() ? "." : folder_.c_str());
+  if (stream.get() == nullptr) return false;
+  CallbackString best{CallbackAllocator<char>(callbacks_)};
+  bool found = false;
+  while (const dirent* item = readdir(stream.get())) {
+    if (!EqualIgnoringAsciiCase(item->d_name, name)) continue;
+    if (!found || std::strcmp(item->d_name, best.c_str()) < 0) best.assign(item->d_name);
+    found = true;
+  }
+  if (!found) return false;
+  *path = folder_;
+  *path += best;
+  return true;
+}
+
+mscabd_file* CabinetCopy::FindDecodedFile(std::size_t cabinet, std::size_t index) {
+  // Once cabinets are joined, libmspack lists the first cabinet's entries
+  // followed by those of each following cabinet, less the tails of entries
+  // continued from the cabinet before.
+  std::size_t position = 0;
+  for (std::size_t i = 0; i <= cabinet; ++i) {
+    const CallbackVector<CabinetEntry>& entries = chain_[i].directory.entries;
+    std::size_t end = i == cabinet ? index : entries.size();
+    for (std::size_t j = 0; j < end; ++j) {
+      if (i == 0 || !entries[j].FromPrevious()) ++position;
+    }
+  }
+  mscabd_file* file = chain_.front().decoded->files;
+  for (; file != nullptr && position > 0; --position) file = file->next;
+  if (file == nullptr || !SameEntry(*file, chain_[cabinet].directory.entries[index]))
+    return nullptr;
+  return file;
+}
+
+bool CabinetCopy::NotifyCabinetInfo(std::size_t cabinet) {
+  const CabinetDirectory& directory = chain_[cabinet].directory;
+  char next_name[kMaxNameBytes];
+  char next_disk[kMaxNameBytes];
+  std::memcpy(next_name, directory.next_cabinet, sizeof next_name);
+  std::memcpy(next_disk, directory.next_disk, sizeof next_disk);
+  CallbackString path(folder_);
+  FDINOTIFICATION info = {};
+  info.psz1 = next_name;
+  info.psz2 = next_disk;
+  info.psz3 = path.data();
+  info.setID = directory.header.set_id;
+  info.iCabinet = directory.header.index;
+  if (Notify(fdintCABINET_INFO, &info) == -1) return Fail(FDIERROR_USER_ABORT);
+  return true;
+}
+
+bool CabinetCopy::NotifyPartial(const CabinetEntry& entry, const CabinetDirectory& directory) {
+  char name[kMaxNameBytes];
+  char previous_cabinet[kMaxNameBytes];
+  char previous_disk[kMaxNameBytes];
+  std::memcpy(name, entry.name, sizeof name);
+  std::memcpy(previous_cabinet, directory.previous_cabinet, sizeof previous_cabinet);
+  std::memcpy(previous_disk, directory.previous_disk, sizeof previous_disk);
+  FDINOTIFICATION partial = {};
+  partial.psz1 = name;
+  partial.psz2 = previous_cabinet;
+  partial.psz3 = previous_disk;
+  partial.setID = directory.header.set_id;
+  partial.iCabinet = directory.header.index;
+  partial.iFolder = entry.folder;
+  if (Notify(fdintPARTIAL_FILE, &partial) == -1) return Fail(FDIERROR_USER_ABORT);
+  return true;
+}
+
+}  // namespace fdi

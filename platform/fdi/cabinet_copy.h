@@ -1,0 +1,82 @@
+// One FDICopy call: walks the entries of a cabinet, asks the notification
+// callback about each and has libmspack decode the chosen ones into the
+// handles the callback returns.
+//
+// Which entries a copy handles: every entry of each folder that begins in
+// the named cabinet. When the last such folder goes on in the following
+// cabinet (an entry is marked as continued there), that cabinet is asked for
+// with fdintNEXT_CABINET, joined to the set with libmspack's append, and the
+// rest of the folder's entries, which the following cabinet lists, are
+// handled too; the same goes on as long as the folder does. Entries of a
+// folder that began in an earlier cabinet cannot be decoded from this one
+// alone (LZX and MSZIP carry their history across the cut), so they are
+// reported with fdintPARTIAL_FILE and left to the copy of the cabinet where
+// the folder began. Copying each cabinet of a set in turn therefore writes
+// every entry exactly once.
+#pragma once
+
+#include <mspack.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+
+#include "fdi/cabinet_directory.h"
+#include "fdi/callback_allocator.h"
+#include "fdi/fdi_context.h"
+#include "fdi/mspack_bridge.h"
+
+namespace fdi {
+
+class CabinetCopy {
+ public:
+  CabinetCopy(Context& context, PFNFDINOTIFY notify, void* user);
+  ~CabinetCopy();
+  CabinetCopy(const CabinetCopy&) = delete;
+  CabinetCopy& operator=(const CabinetCopy&) = delete;
+
+  // Copies the cabinet `folder` + `name`; true when every entry was handled.
+  // Otherwise error() and decoder_error() tell why.
+  bool Run(const char* name, const char* folder);
+
+  FDIERROR error() const { return error_; }
+  int decoder_error() const { return decoder_error_; }
+
+ private:
+  // One cabinet of the set, in set order from the one named to Run. The
+  // path stays put while libmspack holds on to it.
+  struct Cabinet {
+    explicit Cabinet(const Callbacks& callbacks)
+        : path(CallbackAllocator<char>(callbacks)), directory(callbacks) {}
+    CallbackString path;
+    CabinetDirectory directory;
+    mscabd_cabinet* decoded = nullptr;  // joined into chain_[0].decoded once appended
+  };
+
+  bool Fail(FDIERROR error, int decoder_error = 0);
+  FDIERROR ReadDirectory(Cabinet& cabinet);
+  FDIERROR OpenDecoded(Cabinet& cabinet);
+  bool CopyEntriesOf(std::size_t cabinet);
+  bool CopyEntry(std::size_t cabinet, std::size_t entry);
+  bool EnsureFollowing(std::size_t cabinet, const CabinetEntry& entry);
+  bool LoadNext(std::size_t cabinet);
+  FDIERROR OpenNext(std::size_t cabinet, const char* name);
+  bool FindFolderMatch(const char* name, CallbackString* path);
+  mscabd_file* FindDecodedFile(std::size_t cabinet, std::size_t entry);
+  bool NotifyCabinetInfo(std::size_t cabinet);
+  bool NotifyPartial(const CabinetEntry& entry, const CabinetDirectory& directory);
+  intptr_t Notify(FDINOTIFICATIONTYPE type, FDINOTIFICATION* notification);
+
+  Context& context_;
+  const Callbacks& callbacks_;
+  PFNFDINOTIFY notify_;
+  void* user_;
+  MspackBridge bridge_;
+  CallbackString folder_;  // where the following cabinet is looked for
+  std::deque<Cabinet, CallbackAllocator<Cabinet>> chain_;
+  mscab_decompressor* decompressor_ = nullptr;
+  FDIERROR error_ = FDIERROR_NONE;
+  int decoder_error_ = 0;
+};
+
+}  // namespace fdi

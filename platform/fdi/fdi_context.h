@@ -1,0 +1,28 @@
+// What an HFDI points to: the caller's callbacks and error record.
+#pragma once
+
+#include "fdi/fdi.h"
+
+namespace fdi {
+
+// The callbacks given to FDICreate, in its argument order.
+struct Callbacks {
+  PFNALLOC alloc;
+  PFNFREE free;
+  PFNOPEN open;
+  PFNREAD read;
+  PFNWRITE write;
+  PFNCLOSE close;
+  PFNSEEK seek;
+};
+
+struct Context {
+  Callbacks callbacks;
+  ERF* erf;  // may be null: errors are then not recorded
+};
+
+// Records a failure in the context's error record. `decoder_error` is the
+// decoder's own error code, or 0.
+void RecordError(Context& context, FDIERROR error, int decoder_error = 0);
+
+}  // namespace fdi
