@@ -1,9 +1,12 @@
 #include "files/files.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
 #include <vector>
 
 namespace files {
@@ -84,6 +87,48 @@ bool MakeFolderChain(const std::string& path) {
     if (!CreateFolder(*it) && !FolderExists(*it)) return false;
   }
   return path.empty() || FolderExists(path);
+}
+
+}  // namespace files
+
+namespace files {
+
+int CreateFileForWriting(const std::string& path) {
+  const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC;
+  int fd = open(path.c_str(), flags, 0666);
+  if (fd < 0 && errno == ELOOP && unlink(path.c_str()) == 0) fd = open(path.c_str(), flags, 0666);
+  return fd;
+}
+
+namespace {
+
+bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    if (fold(a[i]) != fold(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::string> FindFileIgnoringCase(const std::string& folder,
+                                                const std::string& name) {
+  if (FileExists(folder + name)) return folder + name;
+  std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(folder.empty() ? "." : folder.c_str()),
+                                              closedir);
+  if (!listing) return std::nullopt;
+  std::optional<std::string> best;
+  while (const dirent* item = readdir(listing.get())) {
+    std::string candidate = item->d_name;
+    if (EqualIgnoringAsciiCase(candidate, name) && FileExists(folder + candidate) &&
+        (!best || candidate < *best)) {
+      best = candidate;
+    }
+  }
+  if (!best) return std::nullopt;
+  return folder + *best;
 }
 
 }  // namespace files

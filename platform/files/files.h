@@ -1,6 +1,7 @@
 // The file-system functions the tool needs from its host, on POSIX.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace files {
@@ -24,5 +25,18 @@ bool MakeFolderChain(const std::string& path);
 
 // The text up to and including the last "/", or empty when there is none.
 std::string FolderPart(const std::string& path);
+
+}  // namespace files
+
+namespace files {
+
+// Creates or truncates a file for writing and returns its descriptor, or -1.
+// A symbolic link standing at `path` is replaced, never followed.
+int CreateFileForWriting(const std::string& path);
+
+// The path of the file `name` in `folder` (ending in "/"): the exact name
+// when it exists, else the first name in byte order that equals it when the
+// letters A to Z are taken in either case. Nothing when there is none.
+std::optional<std::string> FindFileIgnoringCase(const std::string& folder, const std::string& name);
 
 }  // namespace files

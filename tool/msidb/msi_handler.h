@@ -41,7 +41,13 @@ class TMsiHandler {
 
   // Extraction.
   void ExtractCabinets(const std::string& target_folder, const std::string& mask);
+  // The non-empty Cabinet values of the Media table, in table order.
+  std::vector<std::string> LoadMedia();
+  // Copies the stream in field 2 of the current record to a new file at
+  // `path`, in pieces; false when not every byte could be written.
+  bool SaveStream(const std::string& path);
   void PlaceFiles();
+  void MoveExtractedFile(const std::string& key, const std::string& target);
 
   // The registry script.
   void ExportRegistry();

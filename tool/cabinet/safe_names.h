@@ -1,0 +1,18 @@
+// Names from a package that would be used on disk. Nothing a package says
+// may place a file outside the folder the user chose, so such names are
+// checked before they reach the file system.
+#pragma once
+
+#include <string_view>
+
+// A name used directly in the target folder (a File key, an embedded
+// cabinet's stream name): not empty, not "." or "..", no "/" and no NUL.
+bool IsSafeFileName(std::string_view name);
+
+// A path below the target folder (a directory path and a long file name, or
+// an external cabinet value): no ".." segment, no NUL, not absolute.
+bool IsSafeRelativePath(std::string_view path);
+
+// The place of an extracted file: its directory path followed by its long
+// name, where the long name itself holds no "/".
+bool IsSafeTargetPath(std::string_view directory_path, std::string_view long_name);
