@@ -1,0 +1,36 @@
+// Positioned reads from a package file that stays open; nothing of the file
+// is held in memory except what a caller asks for.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace msi {
+
+class FileReader {
+ public:
+  // Opens `path` read-only. Returns nothing when it cannot be opened or is
+  // not a regular file.
+  static std::optional<FileReader> Open(const std::string& path);
+
+  FileReader(FileReader&& other) noexcept;
+  FileReader& operator=(FileReader&& other) noexcept;
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+  ~FileReader();
+
+  std::uint64_t size() const { return size_; }
+
+  // Reads exactly `length` bytes at `offset`. False when any of them lies
+  // past the end of the file or the read fails.
+  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const;
+
+ private:
+  FileReader(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+};
+
+}  // namespace msi

@@ -1,0 +1,48 @@
+// The table of open handles behind the installer interface: the one piece
+// of global state of the engine. Handles are non-zero and not reused while
+// open; an object stays alive while its handle is open or while anything
+// taken from it (a view, a record) still needs it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <variant>
+
+#include "msi/database.h"
+#include "msi/record.h"
+#include "msi/view.h"
+
+namespace msi {
+
+using HandleObject =
+    std::variant<std::shared_ptr<const Database>, std::shared_ptr<View>, std::shared_ptr<Record>>;
+
+class HandleTable {
+ public:
+  // A new handle for `object`, or 0 when every handle value is taken.
+  std::uint32_t Add(HandleObject object);
+
+  // The object of `handle` when it is open and of type T, else null.
+  template <typename T>
+  std::shared_ptr<T> Get(std::uint32_t handle) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = objects_.find(handle);
+    if (found == objects_.end()) return nullptr;
+    auto* object = std::get_if<std::shared_ptr<T>>(&found->second);
+    return object == nullptr ? nullptr : *object;
+  }
+
+  // Closes `handle`; false when it was not open.
+  bool Remove(std::uint32_t handle);
+
+ private:
+  std::mutex mutex_;
+  std::unordered_map<std::uint32_t, HandleObject> objects_;
+  std::uint32_t next_ = 1;
+};
+
+HandleTable& Handles();
+
+}  // namespace msi
