@@ -1,11 +1,16 @@
 #include "support/test_support.h"
 
+#include "support/sha256.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -108,6 +113,30 @@ std::string Banner() {
          "Windows Installer unpacker for Linux, by the Tarvelin and Pandrel developers\r\n"
          "24 Apr 2004                       Version 0.2\r\n"
          "\r\n";
+}
+
+}  // namespace test_support
+
+namespace test_support {
+
+std::string TreeListing(const fs::path& root) {
+  std::vector<std::string> lines;
+  for (const auto& item : fs::recursive_directory_iterator(root)) {
+    if (!item.is_regular_file()) continue;
+    struct stat info {};
+    stat(item.path().c_str(), &info);
+    char when[32];
+    std::tm parts{};
+    gmtime_r(&info.st_mtime, &parts);
+    std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &parts);
+    lines.push_back(fs::relative(item.path(), root).string() + "\t" +
+                    std::to_string(info.st_size) + "\t" + Sha256Hex(ReadFile(item.path())) +
+                    "\t" + when + "\n");
+  }
+  std::sort(lines.begin(), lines.end());
+  std::string listing;
+  for (const auto& line : lines) listing += line;
+  return listing;
 }
 
 }  // namespace test_support

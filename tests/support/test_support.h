@@ -56,3 +56,12 @@ std::string Banner();
     if (test_support::CorpusDir().empty())                                         \
       GTEST_SKIP() << "the corpus of real packages (../shared/corpus) is not here"; \
   } while (0)
+
+namespace test_support {
+
+// Every regular file below `root`, one line each, sorted by path:
+// relative path, TAB, size, TAB, sha256, TAB, modification time as UTC
+// (2017-02-18T17:10:22Z), LF.
+std::string TreeListing(const std::filesystem::path& root);
+
+}  // namespace test_support

@@ -18,11 +18,23 @@ void WriteVerbose(const std::string& text) {
   if (Verbose) ConsoleLine(text);
 }
 
+// Only a file that decompression wrote is moved: a folder or link of the
+// user's that stands under a File key's name stays where it is.
+bool IsPlainFile(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 // Moves a file; fails when the destination exists.
 bool MoveFileNoReplace(const std::string& from, const std::string& to) {
   struct stat info {};
-  if (lstat(to.c_str(), &info) == 0) return false;
+  if (!IsPlainFile(from) || lstat(to.c_str(), &info) == 0) return false;
   return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// Moves a file over whatever file stands at the destination.
+void MoveFileReplacing(const std::string& from, const std::string& to) {
+  if (IsPlainFile(from)) std::rename(from.c_str(), to.c_str());
 }
 
 }  // namespace
@@ -35,7 +47,7 @@ void TMsiHandler::MoveExtractedFile(const std::string& key, const std::string& t
     return;
   }
   WriteVerbose(key + " -> " + target + " replaceing");
-  std::rename(from.c_str(), to.c_str());
+  MoveFileReplacing(from, to);
 }
 
 void TMsiHandler::PlaceFiles() {

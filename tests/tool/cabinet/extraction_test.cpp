@@ -1,0 +1,315 @@
+// The `x` command from end to end: cabinets inside and beside the package,
+// the lines it prints, and the tree it leaves.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "fixtures/cabinet_writer.h"
+#include "fixtures/package_writer.h"
+#include "support/test_support.h"
+#include "tool/package_builders.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::CabCompression;
+using fixtures::CabFile;
+using fixtures::Int;
+using fixtures::Null;
+using fixtures::Str;
+using test_support::Banner;
+using test_support::ReadFile;
+using test_support::RunPandrel;
+using tool_tests::FileRow;
+
+// Files of the small application: key, FileName, contents.
+struct AppFile {
+  std::string key;
+  std::string file_name;
+  std::string data;
+  std::string component = "Main";
+};
+
+class ExtractionTest : public ::testing::Test {
+ protected:
+  // Writes the package with the given files, Media Cabinet values and
+  // embedded streams into the package folder.
+  void WritePackage(const std::vector<AppFile>& app_files, const std::vector<std::string>& media,
+                    const std::vector<std::pair<std::string, std::string>>& streams) {
+    std::vector<FileRow> rows;
+    for (const auto& file : app_files) rows.push_back({file.key, file.component, file.file_name});
+    fixtures::PackageDescription package = tool_tests::SmallApplication(rows);
+    fixtures::Table media_table = fixtures::StandardTable("Media");
+    int disk = 1;
+    for (const auto& cabinet : media) {
+      media_table.rows.push_back({Int(disk), Int(100 * disk), Null(), Str(cabinet), Null(), Null()});
+      ++disk;
+    }
+    package.tables.push_back(media_table);
+    for (const auto& [name, bytes] : streams) package.streams.push_back({name, bytes});
+    fixtures::WritePackageFile(package_, package);
+  }
+
+  static std::string Cabinet(const std::vector<AppFile>& app_files,
+                             CabCompression compression = CabCompression::kMszip) {
+    fixtures::CabinetDescription cabinet;
+    cabinet.compression = compression;
+    for (const auto& file : app_files) cabinet.files.push_back(CabFile{file.key, file.data});
+    return fixtures::WriteCabinet(cabinet);
+  }
+
+  // Runs x and returns what follows the banner.
+  std::string Extract(const std::vector<std::string>& arguments) {
+    auto result = RunPandrel(arguments);
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out.substr(0, Banner().size()), Banner());
+    return result.out.substr(std::min(result.out.size(), Banner().size()));
+  }
+
+  // Every path below `root`, relative, sorted, folders ending in "/".
+  static std::vector<std::string> Tree(const fs::path& root) {
+    std::vector<std::string> paths;
+    for (const auto& item : fs::recursive_directory_iterator(root)) {
+      paths.push_back(fs::relative(item.path(), root).string() + (item.is_directory() ? "/" : ""));
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
+  }
+
+  test_support::TempDir dir_;
+  std::string package_folder_ = (fs::create_directory(dir_.path() / "pkg"), dir_ / "pkg");
+  std::string package_ = package_folder_ + "/app.msi";
+  std::string out_ = dir_ / "out";
+};
+
+const AppFile kA{"FA", "A.TXT|a.txt", "alpha\n"};
+const AppFile kB{"FB", "b.txt", "bravo\n"};
+const AppFile kC{"FC", "C~1.TXT|c file.txt", "charlie\n"};
+
+TEST_F(ExtractionTest, EmbeddedCabinetsComeFirstAndCopiesAreRemoved) {
+  WritePackage({kA, kB, kC}, {"#A.cab", "C.cab", "#B.cab"},
+               {{"A.cab", Cabinet({kA})}, {"B.cab", Cabinet({kB})}});
+  test_support::WriteFile(package_folder_ + "/C.cab", Cabinet({kC}));
+
+  EXPECT_EQ(Extract({"x", package_, "*", out_}),
+            "Extract from inside CAB: A.cab\r\n"
+            "Extract from inside CAB: B.cab\r\n"
+            "3/3 files\r\n");
+  EXPECT_EQ(Tree(out_), (std::vector<std::string>{"SourceDir/", "SourceDir/MyApp/",
+                                                  "SourceDir/MyApp/a.txt", "SourceDir/MyApp/b.txt",
+                                                  "SourceDir/MyApp/c file.txt"}));
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/c file.txt"), kC.data);
+
+  fs::remove_all(out_);
+  EXPECT_EQ(Extract({"x", "-v", package_, "*", out_}),
+            "Extract from inside CAB: A.cab\r\n"
+            "FA extracting\r\n"
+            "Extract from inside CAB: B.cab\r\n"
+            "FB extracting\r\n"
+            "Extract from outside CAB: C.cab\r\n"
+            "FC extracting\r\n"
+            "FA -> SourceDir/./MyApp/a.txt renaming\r\n"
+            "FB -> SourceDir/./MyApp/b.txt renaming\r\n"
+            "FC -> SourceDir/./MyApp/c file.txt renaming\r\n"
+            "3/3 files\r\n");
+  EXPECT_EQ(Tree(out_).size(), 5u);
+}
+
+TEST_F(ExtractionTest, WithoutAFolderTheTreeLandsBesideThePackage) {
+  WritePackage({kA, kB}, {"#A.cab"}, {{"A.cab", Cabinet({kA, kB})}});
+  EXPECT_EQ(Extract({"x", "app.msi"}), "Extract from inside CAB: A.cab\r\n2/2 files\r\n");
+  EXPECT_EQ(Tree(package_folder_), (std::vector<std::string>{
+                                       "SourceDir/", "SourceDir/MyApp/", "SourceDir/MyApp/a.txt",
+                                       "SourceDir/MyApp/b.txt", "app.msi"}));
+}
+
+TEST_F(ExtractionTest, MasksAndRepeatsAndMissingCabinets) {
+  WritePackage({kA, kB, kC}, {"#A.cab", "#A.cab", "missing.cab", "disk1\\data1.cab", "#nosuch.cab"},
+               {{"A.cab", Cabinet({kA, kB, kC})}});
+  fs::create_directories(out_);
+  test_support::WriteFile(out_ + "/nosuch.cab", "a file of the user's");
+  test_support::WriteFile(out_ + "/A.cab", "another file of the user's");
+
+  EXPECT_EQ(Extract({"x", package_, "*.none", out_}),
+            "Extract from inside CAB: A.cab\r\n"
+            "Extract from inside CAB: A.cab\r\n"
+            "ERROR: outside CAB \"" + package_folder_ + "/missing.cab\" not exists\r\n" +
+                "ERROR: outside CAB \"" + package_folder_ + "/disk1/data1.cab\" not exists\r\n" +
+                "0/3 files\r\n");
+  EXPECT_EQ(Tree(out_), (std::vector<std::string>{"A.cab", "nosuch.cab"}));
+  EXPECT_EQ(ReadFile(out_ + "/nosuch.cab"), "a file of the user's");
+  EXPECT_EQ(ReadFile(out_ + "/A.cab"), "another file of the user's");
+
+  // A cabinet in a subfolder beside the package, with its name in other case.
+  fs::create_directories(package_folder_ + "/disk1");
+  test_support::WriteFile(package_folder_ + "/disk1/DATA1.CAB", Cabinet({kC}));
+  test_support::WriteFile(package_folder_ + "/missing.cab", Cabinet({kB}));
+  const std::string out = Extract({"x", "-v", package_, "c*", out_});
+  EXPECT_NE(out.find("Extract from outside CAB: disk1/data1.cab\r\nFC extracting\r\n"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/c file.txt"), kC.data);
+}
+
+TEST_F(ExtractionTest, LaterEntriesReplaceEarlierOnesAndReExtractionReplacesTheTree) {
+  AppFile first{"F1", "SAME.TXT|same.txt", "first"};
+  AppFile second{"F2", "same.txt", "second"};
+  AppFile other_case{"f3", "case.txt", "key differs in case"};
+  WritePackage({first, second, {"F3", "case.txt", ""}}, {"#A.cab"},
+               {{"A.cab", Cabinet({first, second, other_case})}});
+  EXPECT_EQ(Extract({"x", "-v", package_, "*", out_}),
+            "Extract from inside CAB: A.cab\r\n"
+            "F1 extracting\r\n"
+            "F2 extracting\r\n"
+            "F1 -> SourceDir/./MyApp/same.txt renaming\r\n"
+            "F2 -> SourceDir/./MyApp/same.txt replaceing\r\n"
+            "F3 -> SourceDir/./MyApp/case.txt replaceing\r\n"
+            "3/3 files\r\n");
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/same.txt"), "second");
+  EXPECT_FALSE(fs::exists(out_ + "/SourceDir/MyApp/case.txt"));
+  EXPECT_FALSE(fs::exists(out_ + "/f3"));
+
+  const std::string again = Extract({"x", "-v", package_, "*", out_});
+  EXPECT_NE(again.find("F1 -> SourceDir/./MyApp/same.txt replaceing\r\n"), std::string::npos);
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/same.txt"), "second");
+  EXPECT_EQ(Tree(out_), (std::vector<std::string>{"SourceDir/", "SourceDir/MyApp/",
+                                                  "SourceDir/MyApp/same.txt"}));
+}
+
+TEST_F(ExtractionTest, AnOutputFileThatCannotBeCreatedStopsItsCabinet) {
+  AppFile third{"F3", "third.txt", "third"};
+  WritePackage({kA, kB, third}, {"#A.cab"}, {{"A.cab", Cabinet({kA, kB, third})}});
+  fs::create_directories(out_ + "/FB/inside");  // a folder where FB must go
+  EXPECT_EQ(Extract({"x", package_, "*", out_}),
+            "Extract from inside CAB: A.cab\r\n"
+            "ERROR: cabinet \"" + out_ + "/A.cab\" could not be extracted\r\n" + "3/3 files\r\n");
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/a.txt"), kA.data);
+  EXPECT_FALSE(fs::exists(out_ + "/SourceDir/MyApp/third.txt"));
+  // The folder in the way is the user's: it is not moved into the tree.
+  EXPECT_TRUE(fs::is_directory(out_ + "/FB/inside"));
+  EXPECT_FALSE(fs::exists(out_ + "/SourceDir/MyApp/b.txt"));
+}
+
+TEST_F(ExtractionTest, EveryCompressionDecodesToTheSameFiles) {
+  AppFile big{"BIG", "big.bin", ""};
+  for (int i = 0; i < 200000; ++i) big.data += static_cast<char>((i * 7919) % 251);
+  for (CabCompression compression :
+       {CabCompression::kStored, CabCompression::kMszip, CabCompression::kLzxUncompressed}) {
+    WritePackage({kA, big}, {"#A.cab"}, {{"A.cab", Cabinet({kA, big}, compression)}});
+    fs::remove_all(out_);
+    EXPECT_EQ(Extract({"x", package_, "*", out_}), "Extract from inside CAB: A.cab\r\n2/2 files\r\n");
+    EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/big.bin"), big.data);
+  }
+}
+
+TEST_F(ExtractionTest, AFileSpanningTwoCabinetsIsExtractedWhole) {
+  AppFile big{"BIG", "big.bin", ""};
+  for (int i = 0; i < 300000; ++i) big.data += static_cast<char>((i * 31) % 253);
+  fixtures::CabinetDescription set;
+  set.files = {CabFile{kA.key, kA.data}, CabFile{big.key, big.data}, CabFile{kB.key, kB.data}};
+  const auto cabinets = fixtures::WriteCabinetSet(set, {"Disk1.cab", "Disk2.cab"});
+
+  WritePackage({kA, big, kB}, {"#Disk1.cab", "#Disk2.cab"},
+               {{"Disk1.cab", cabinets[0]}, {"Disk2.cab", cabinets[1]}});
+  EXPECT_EQ(Extract({"x", package_, "*", out_}),
+            "Extract from inside CAB: Disk1.cab\r\n"
+            "Extract from inside CAB: Disk2.cab\r\n"
+            "3/3 files\r\n");
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/big.bin"), big.data);
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/b.txt"), kB.data);
+  EXPECT_EQ(Tree(out_).size(), 5u);
+
+  // The second cabinet beside the package.
+  WritePackage({kA, big, kB}, {"#Disk1.cab", "Disk2.cab"}, {{"Disk1.cab", cabinets[0]}});
+  test_support::WriteFile(package_folder_ + "/Disk2.cab", cabinets[1]);
+  fs::remove_all(out_);
+  EXPECT_EQ(Extract({"x", package_, "*", out_}), "Extract from inside CAB: Disk1.cab\r\n3/3 files\r\n");
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/big.bin"), big.data);
+
+  // Without the second cabinet the copy ends, and what was whole stays.
+  fs::remove(package_folder_ + "/Disk2.cab");
+  fs::remove_all(out_);
+  EXPECT_EQ(Extract({"x", package_, "*", out_}),
+            "Extract from inside CAB: Disk1.cab\r\n"
+            "ERROR: cabinet \"" + out_ + "/Disk1.cab\" could not be extracted\r\n" +
+                "ERROR: outside CAB \"" + package_folder_ + "/Disk2.cab\" not exists\r\n" +
+                "3/3 files\r\n");
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/a.txt"), kA.data);
+  EXPECT_FALSE(fs::exists(out_ + "/SourceDir/MyApp/big.bin"));
+  EXPECT_FALSE(fs::exists(out_ + "/BIG"));
+}
+
+TEST_F(ExtractionTest, ADamagedCabinetKeepsWhatWasWholeAndNoHalfFile) {
+  AppFile big{"BIG", "big.bin", std::string(400000, 'z')};
+  std::string cabinet = Cabinet({kA, big, kB}, CabCompression::kStored);
+  cabinet.resize(cabinet.size() - 100000);
+  WritePackage({kA, big, kB}, {"#A.cab"}, {{"A.cab", cabinet}});
+  EXPECT_EQ(Extract({"x", package_, "*", out_}),
+            "Extract from inside CAB: A.cab\r\n"
+            "ERROR: cabinet \"" + out_ + "/A.cab\" could not be extracted\r\n" + "3/3 files\r\n");
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/a.txt"), kA.data);
+  EXPECT_FALSE(fs::exists(out_ + "/SourceDir/MyApp/big.bin"));
+  EXPECT_EQ(Tree(out_), (std::vector<std::string>{"SourceDir/", "SourceDir/MyApp/",
+                                                  "SourceDir/MyApp/a.txt"}));
+
+  // Not a cabinet at all.
+  WritePackage({kA}, {"#A.cab"}, {{"A.cab", "just some text, not a cabinet"}});
+  fs::remove_all(out_);
+  EXPECT_EQ(Extract({"x", package_, "*", out_}),
+            "Extract from inside CAB: A.cab\r\n"
+            "ERROR: cabinet \"" + out_ + "/A.cab\" could not be extracted\r\n" + "1/1 files\r\n");
+}
+
+TEST_F(ExtractionTest, FileTimesAreTheCabinetTimesReadAsUtc) {
+  fixtures::CabinetDescription cabinet;
+  cabinet.files = {CabFile{kA.key, kA.data, 0x4A52, 0x8A4B}};  // 2017-02-18 17:18:22
+  WritePackage({kA}, {"#A.cab"}, {{"A.cab", fixtures::WriteCabinet(cabinet)}});
+  Extract({"x", package_, "*", out_});
+  struct stat info {};
+  ASSERT_EQ(stat((out_ + "/SourceDir/MyApp/a.txt").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mtime, 1487438302);
+}
+
+TEST_F(ExtractionTest, NothingAPackageSaysLeavesTheChosenFolder) {
+  std::vector<FileRow> rows = {{"../../escaped-key", "Main", "key.txt"},
+                               {"FD", "Up", "dir.txt"},
+                               {"FN", "Main", "a|../../escaped-name"},
+                               {"FOK", "Main", "ok.txt"}};
+  fixtures::PackageDescription package = tool_tests::CataloguePackage(
+      {{"TARGETDIR", "", "SourceDir"},
+       {"ProgramFilesFolder", "TARGETDIR", "."},
+       {"APPDIR", "ProgramFilesFolder", "MYAPP~1|MyApp"},
+       {"UP", "TARGETDIR", ".."},
+       {"UP2", "UP", ".."}},
+      {{"Main", "APPDIR"}, {"Up", "UP2"}}, rows);
+  fixtures::Table media = fixtures::StandardTable("Media");
+  media.rows = {{Int(1), Int(4), Null(), Str("#../x.cab"), Null(), Null()},
+                {Int(2), Int(4), Null(), Str("#A.cab"), Null(), Null()},
+                {Int(3), Int(4), Null(), Str("..\\..\\evil.cab"), Null(), Null()}};
+  package.tables.push_back(media);
+  fixtures::CabinetDescription cabinet;
+  cabinet.files = {CabFile{"../../escaped-key", "k"}, CabFile{"FD", "d"}, CabFile{"FN", "n"},
+                   CabFile{"FOK", "ok"}};
+  const std::string bytes = fixtures::WriteCabinet(cabinet);
+  package.streams = {{"../x.cab", bytes}, {"A.cab", bytes}};
+  fixtures::WritePackageFile(package_, package);
+  test_support::WriteFile(dir_ / "evil.cab", bytes);
+
+  const std::string nest = dir_ / "a/b/out";
+  EXPECT_EQ(Extract({"x", package_, "*", nest}),
+            "ERROR: unsafe name \"../../escaped-key\"\r\n"
+            "ERROR: unsafe name \"SourceDir/../../dir.txt\"\r\n"
+            "ERROR: unsafe name \"SourceDir/./MyApp/../../escaped-name\"\r\n"
+            "ERROR: unsafe name \"../x.cab\"\r\n"
+            "Extract from inside CAB: A.cab\r\n"
+            "ERROR: unsafe name \"..\\..\\evil.cab\"\r\n"
+            "4/4 files\r\n");
+  EXPECT_EQ(Tree(dir_ / "a"), (std::vector<std::string>{"b/", "b/out/", "b/out/SourceDir/",
+                                                         "b/out/SourceDir/MyApp/",
+                                                         "b/out/SourceDir/MyApp/ok.txt"}));
+  EXPECT_EQ(Tree(dir_.path()).size(), 9u);  // the six under a/, evil.cab, pkg/, pkg/app.msi
+}
+
+}  // namespace
