@@ -175,6 +175,14 @@ FDIERROR CabinetCopy::OpenDecoded(Cabinet& cabinet) {
 bool CabinetCopy::CopyEntriesOf(std::size_t cabinet) {
   const CabinetDirectory& directory = chain_[cabinet].directory;
   bool first_folder_from_previous = directory.FirstFolderFromPrevious();
+  // The folder that may go on in the following cabinet: the last one here,
+  // or in a following cabinet the continued first one.
+  std::size_t continued_folder = cabinet == 0 ? directory.folder_compression.size() - 1 : 0;
+  bool folder_continues = false;
+  for (const CabinetEntry& entry : directory.entries) {
+    if (entry.ToNext() && directory.FolderOf(entry) == continued_folder) folder_continues = true;
+  }
+  bool joined = false;
   for (std::size_t i = 0; i < directory.entries.size(); ++i) {
     const CabinetEntry& entry = directory.entries[i];
     std::size_t folder = directory.FolderOf(entry);
@@ -188,7 +196,20 @@ bool CabinetCopy::CopyEntriesOf(std::size_t cabinet) {
       // its entries marked as continued were handled in the cabinet before.
       continue;
     }
+    // libmspack reads ahead of the entry it decodes, so a folder that goes
+    // on in the following cabinets has them joined before its first entry.
+    if (folder == continued_folder && folder_continues && !joined) {
+      if (!JoinFollowing(cabinet)) return false;
+      joined = true;
+    }
     if (!CopyEntry(cabinet, i)) return false;
+  }
+  return true;
+}
+
+bool CabinetCopy::JoinFollowing(std::size_t cabinet) {
+  for (const CabinetEntry& entry : chain_[cabinet].directory.entries) {
+    if (entry.ToNext() && !EnsureFollowing(cabinet, entry)) return false;
   }
   return true;
 }
@@ -212,12 +233,8 @@ bool CabinetCopy::CopyEntry(std::size_t cabinet, std::size_t index) {
   copy.iFolder = entry.folder;
   intptr_t output = Notify(fdintCOPY_FILE, &copy);
   if (output == -1) return Fail(FDIERROR_USER_ABORT);
-  HandleGuard guard(callbacks_, output == 0 ? -1 : output);
-
-  // The following cabinets are needed to go on with the folder even when
-  // this entry is skipped.
-  if (entry.ToNext() && !EnsureFollowing(cabinet, entry)) return false;
   if (output == 0) return true;
+  HandleGuard guard(callbacks_, output);
 
   mscabd_file* file = FindDecodedFile(cabinet, index);
   if (file == nullptr) return Fail(FDIERROR_CORRUPT_CABINET);
@@ -274,8 +291,8 @@ bool CabinetCopy::LoadNext(std::size_t cabinet) {
     std::memcpy(name, directory.next_cabinet, sizeof name);
     std::memcpy(disk, directory.next_disk, sizeof disk);
     // The callee may write a folder of up to CB_MAX_CAB_PATH bytes here.
-    std::size_t capacity = folder_.size() + 1 > CB_MAX_CAB_PATH ? folder_.size() + 1
-                                                                : CB_MAX_CAB_PATH;
+    std::size_t capacity =
+        folder_.size() + 1 > CB_MAX_CAB_PATH ? folder_.size() + 1 : CB_MAX_CAB_PATH;
     CallbackString path(capacity, '\0', CallbackAllocator<char>(callbacks_));
     std::memcpy(path.data(), folder_.c_str(), folder_.size() + 1);
 

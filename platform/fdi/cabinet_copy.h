@@ -5,9 +5,13 @@
 // Which entries a copy handles: every entry of each folder that begins in
 // the named cabinet. When the last such folder goes on in the following
 // cabinet (an entry is marked as continued there), that cabinet is asked for
-// with fdintNEXT_CABINET, joined to the set with libmspack's append, and the
-// rest of the folder's entries, which the following cabinet lists, are
-// handled too; the same goes on as long as the folder does. Entries of a
+// with fdintNEXT_CABINET and joined to the set with libmspack's append before
+// the folder's first entry is decoded (libmspack's decoders read ahead, past
+// the entry they decode), as are the cabinets after it as long as an entry
+// goes on. Entries that the following cabinet lists in the continued folder
+// besides the continued ones are handled too; libmspack's joining drops such
+// entries, though, so for them the copy fails with FDIERROR_CORRUPT_CABINET
+// (cabinet makers start a new folder after a cut, so sets do not hold them). Entries of a
 // folder that began in an earlier cabinet cannot be decoded from this one
 // alone (LZX and MSZIP carry their history across the cut), so they are
 // reported with fdintPARTIAL_FILE and left to the copy of the cabinet where
@@ -58,6 +62,7 @@ class CabinetCopy {
   FDIERROR OpenDecoded(Cabinet& cabinet);
   bool CopyEntriesOf(std::size_t cabinet);
   bool CopyEntry(std::size_t cabinet, std::size_t entry);
+  bool JoinFollowing(std::size_t cabinet);
   bool EnsureFollowing(std::size_t cabinet, const CabinetEntry& entry);
   bool LoadNext(std::size_t cabinet);
   FDIERROR OpenNext(std::size_t cabinet, const char* name);

@@ -49,8 +49,7 @@ bool CallbackReader::Skip(std::size_t count) {
 bool CallbackReader::SeekTo(std::uint32_t offset) {
   begin_ = 0;
   end_ = 0;
-  return callbacks_.seek(handle_, static_cast<long>(offset), SEEK_SET) ==
-         static_cast<long>(offset);
+  return callbacks_.seek(handle_, static_cast<long>(offset), SEEK_SET) == static_cast<long>(offset);
 }
 
 }  // namespace fdi

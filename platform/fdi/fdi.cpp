@@ -35,8 +35,7 @@ void RecordCreateError(PERF perf, FDIERROR error) {
 extern "C" {
 
 HFDI FDICreate(PFNALLOC pfnalloc, PFNFREE pfnfree, PFNOPEN pfnopen, PFNREAD pfnread,
-               PFNWRITE pfnwrite, PFNCLOSE pfnclose, PFNSEEK pfnseek, int /*cpuType*/,
-               PERF perf) {
+               PFNWRITE pfnwrite, PFNCLOSE pfnclose, PFNSEEK pfnseek, int /*cpuType*/, PERF perf) {
   if (pfnalloc == nullptr || pfnfree == nullptr || pfnopen == nullptr || pfnread == nullptr ||
       pfnwrite == nullptr || pfnclose == nullptr || pfnseek == nullptr) {
     RecordCreateError(perf, FDIERROR_MDI_FAIL);

@@ -66,14 +66,14 @@ typedef struct ERF {
 #define CB_MAX_CAB_PATH 256
 
 typedef struct FDICABINETINFO {
-  long cbCabinet;           /* the size the header claims */
-  unsigned short cFolders;  /* the counts the header claims */
+  long cbCabinet;          /* the size the header claims */
+  unsigned short cFolders; /* the counts the header claims */
   unsigned short cFiles;
   unsigned short setID;
-  unsigned short iCabinet;  /* index within its set, from 0 */
-  int fReserve;             /* the header has reserved areas */
-  int hasprev;              /* the set goes on before this cabinet */
-  int hasnext;              /* the set goes on after this cabinet */
+  unsigned short iCabinet; /* index within its set, from 0 */
+  int fReserve;            /* the header has reserved areas */
+  int hasprev;             /* the set goes on before this cabinet */
+  int hasnext;             /* the set goes on after this cabinet */
 } FDICABINETINFO, *PFDICABINETINFO;
 
 typedef enum FDINOTIFICATIONTYPE {

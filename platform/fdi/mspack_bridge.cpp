@@ -19,10 +19,7 @@ struct BridgeFile {
   bool borrowed;  // the caller's output handle: the caller closes it
 };
 
-MspackBridge* BridgeOf(mspack_system* system) {
-  // `system` is the first member of MspackBridge::Extended.
-  return reinterpret_cast<MspackBridge::Extended*>(system)->bridge;
-}
+thread_local MspackBridge* active_bridge = nullptr;
 
 BridgeFile* FileOf(mspack_file* file) { return reinterpret_cast<BridgeFile*>(file); }
 
@@ -48,8 +45,9 @@ bool OpenFlags(int mode, int* flags) {
 
 constexpr int kCreateMode = 0666;  // narrowed by the process's umask
 
-mspack_file* Open(mspack_system* system, const char* filename, int mode) {
-  MspackBridge* bridge = BridgeOf(system);
+mspack_file* Open(mspack_system*, const char* filename, int mode) {
+  MspackBridge* bridge = MspackBridge::Active();
+  if (bridge == nullptr) return nullptr;
   const Callbacks& callbacks = bridge->callbacks();
   bool output = filename == bridge->OutputName();
   if (output && (mode != MSPACK_SYS_OPEN_WRITE || bridge->output() == -1)) return nullptr;
@@ -112,7 +110,7 @@ int Seek(mspack_file* opened, off_t offset, int mode) {
     return -1;
   BridgeFile* file = FileOf(opened);
   return file->bridge->callbacks().seek(file->handle, static_cast<long>(offset), origin) < 0 ? -1
-                                                                                              : 0;
+                                                                                             : 0;
 }
 
 off_t Tell(mspack_file* opened) {
@@ -131,9 +129,11 @@ union BlockHeader {
   std::max_align_t alignment;
 };
 
-void* Alloc(mspack_system* system, size_t bytes) {
+void* Alloc(mspack_system*, size_t bytes) {
+  MspackBridge* bridge = MspackBridge::Active();
+  if (bridge == nullptr) return nullptr;
   if (bytes > std::numeric_limits<unsigned long>::max() - sizeof(BlockHeader)) return nullptr;
-  const Callbacks& callbacks = BridgeOf(system)->callbacks();
+  const Callbacks& callbacks = bridge->callbacks();
   void* block = callbacks.alloc(static_cast<unsigned long>(sizeof(BlockHeader) + bytes));
   if (block == nullptr) return nullptr;
   auto* header = static_cast<BlockHeader*>(block);
@@ -151,10 +151,15 @@ void Copy(void* source, void* target, size_t bytes) { std::memcpy(target, source
 
 }  // namespace
 
-MspackBridge::MspackBridge(Context& context) : context_(context) {
-  extended_.system = mspack_system{Open, Close, Read,  Write, Seek,   Tell,
-                                   Message, Alloc, Free, Copy,  nullptr};
-  extended_.bridge = this;
+MspackBridge::MspackBridge(Context& context)
+    : context_(context),
+      system_{Open, Close, Read, Write, Seek, Tell, Message, Alloc, Free, Copy, nullptr},
+      previous_(active_bridge) {
+  active_bridge = this;
 }
+
+MspackBridge::~MspackBridge() { active_bridge = previous_; }
+
+MspackBridge* MspackBridge::Active() { return active_bridge; }
 
 }  // namespace fdi
