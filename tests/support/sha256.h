@@ -26,14 +26,3 @@ class Sha256 {
 std::string Sha256Hex(std::string_view bytes);
 
 }  // namespace test_support
-
-namespace test_support {
-
-// The digest of a whole byte string.
-inline std::string Sha256Hex(std::string_view bytes) {
-  Sha256 digest;
-  digest.Update(bytes);
-  return digest.HexDigest();
-}
-
-}  // namespace test_support

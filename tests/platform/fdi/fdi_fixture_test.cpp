@@ -18,27 +18,6 @@ using fixtures::CabCompression;
 using fixtures::CabFile;
 using fixtures::CabinetDescription;
 
-std::string Pattern(std::size_t size, unsigned seed) {
-  std::string bytes(size, '\0');
-  unsigned state = seed;
-  for (char& byte : bytes) {
-    state = state * 1103515245u + 12345u;
-    // Half text-like runs, half noise, so that compression has work to do.
-    byte = (state >> 16) % 4 == 0 ? static_cast<char>(state >> 24) : "abcdefgh"[(state >> 20) % 8];
-  }
-  return bytes;
-}
-
-// Equal bytes; a difference is described by sizes and its first offset
-// rather than by the bytes themselves.
-::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
-  if (actual == expected) return ::testing::AssertionSuccess();
-  std::size_t at = 0;
-  while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
-  return ::testing::AssertionFailure() << "got " << actual.size() << " bytes, expected "
-                                       << expected.size() << ", first difference at " << at;
-}
-
 CabinetDescription Description(CabCompression compression) {
   CabinetDescription description;
   description.compression = compression;
@@ -51,24 +30,7 @@ CabinetDescription Description(CabCompression compression) {
   return description;
 }
 
-class FdiFixtureTest : public ::testing::Test {
- protected:
-  void TearDown() override {
-    Outstanding left = CurrentlyOutstanding();
-    EXPECT_EQ(left.handles, 0) << "handles left open";
-    EXPECT_EQ(left.blocks, 0) << "memory blocks not freed";
-  }
-
-  // Writes `cabinets` (named `names`) into the cabinet folder.
-  void Place(const std::vector<std::string>& cabinets, const std::vector<std::string>& names) {
-    for (std::size_t i = 0; i < cabinets.size(); ++i)
-      test_support::WriteFile(cabinet_folder_ / names[i], cabinets[i]);
-  }
-  std::string Folder() const { return cabinet_folder_.path().string() + "/"; }
-
-  test_support::TempDir cabinet_folder_;
-  test_support::TempDir output_folder_;
-};
+using FdiFixtureTest = FdiTest;
 
 class FdiRoundTripTest : public FdiFixtureTest,
                          public ::testing::WithParamInterface<CabCompression> {};

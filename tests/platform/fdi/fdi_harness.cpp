@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "support/test_support.h"
 
 namespace fdi_test {
 namespace {
@@ -95,6 +94,37 @@ intptr_t OpenFile(char* name, int flags, int mode) {
 int CloseFile(intptr_t handle) {
   --outstanding.handles;
   return close(static_cast<int>(handle)) == 0 ? 0 : -1;
+}
+
+::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
+  if (actual == expected) return ::testing::AssertionSuccess();
+  std::size_t at = 0;
+  while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+  return ::testing::AssertionFailure() << "got " << actual.size() << " bytes, expected "
+                                       << expected.size() << ", first difference at " << at;
+}
+
+std::string Pattern(std::size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  unsigned state = seed;
+  for (char& byte : bytes) {
+    state = state * 1103515245u + 12345u;
+    byte = (state >> 16) % 4 == 0 ? static_cast<char>(state >> 24) : "abcdefgh"[(state >> 20) % 8];
+  }
+  return bytes;
+}
+
+void FdiTest::TearDown() {
+  Outstanding left = CurrentlyOutstanding();
+  EXPECT_EQ(left.handles, 0) << "handles left open";
+  EXPECT_EQ(left.blocks, 0) << "memory blocks not freed";
+  FailAllocationAfter(-1);
+}
+
+void FdiTest::Place(const std::vector<std::string>& cabinets,
+                    const std::vector<std::string>& names) {
+  for (std::size_t i = 0; i < cabinets.size(); ++i)
+    test_support::WriteFile(cabinet_folder_ / names[i], cabinets[i]);
 }
 
 std::pair<std::string, std::string> SplitPath(const std::string& path) {

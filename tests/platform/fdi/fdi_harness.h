@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "fdi/fdi.h"
+#include "support/test_support.h"
 
 namespace fdi_test {
 
@@ -86,6 +89,28 @@ class Session {
 // The counting callbacks themselves, for tests that open handles of their own.
 intptr_t OpenFile(char* name, int flags, int mode);
 int CloseFile(intptr_t handle);
+
+// Equal bytes; a difference is described by sizes and its first offset
+// rather than by the bytes themselves.
+::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected);
+
+// Bytes that compress somewhat: runs of a few letters mixed with noise.
+std::string Pattern(std::size_t size, unsigned seed);
+
+// A test with a folder for cabinets and one for output, which checks at its
+// end that every handle and memory block FDI took was given back.
+class FdiTest : public ::testing::Test {
+ protected:
+  void TearDown() override;
+  // Writes `cabinets[i]` as `names[i]` into the cabinet folder.
+  void Place(const std::vector<std::string>& cabinets, const std::vector<std::string>& names);
+  // The cabinet folder, ending in "/".
+  std::string Folder() const { return cabinet_folder_.path().string() + "/"; }
+  std::string Output() const { return output_folder_.path().string(); }
+
+  test_support::TempDir cabinet_folder_;
+  test_support::TempDir output_folder_;
+};
 
 // Splits "folder/name" into "folder/" and "name".
 std::pair<std::string, std::string> SplitPath(const std::string& path);

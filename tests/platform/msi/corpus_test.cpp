@@ -9,7 +9,7 @@
 #include "api_helpers.h"
 #include "msi/database.h"
 #include "msi/idt.h"
-#include "sha256.h"
+#include "support/sha256.h"
 #include "support/test_support.h"
 
 namespace {
@@ -78,7 +78,7 @@ TEST(MsiCorpus, EveryStreamReadsBackThroughTheInterface) {
       auto bytes = msi_test::ReadNamedStream(database.get(), name, 4099);
       ASSERT_TRUE(bytes);
       EXPECT_EQ(bytes->size(), std::stoull(size));
-      EXPECT_EQ(msi_test::Sha256Hex(*bytes), digest);
+      EXPECT_EQ(test_support::Sha256Hex(*bytes), digest);
       ++checked;
     }
   }

@@ -60,8 +60,8 @@ class ExtractionTest : public ::testing::Test {
   }
 
   // Runs x and returns what follows the banner.
-  std::string Extract(const std::vector<std::string>& arguments) {
-    auto result = RunPandrel(arguments);
+  std::string Extract(const std::vector<std::string>& arguments, const std::string& cwd = "") {
+    auto result = RunPandrel(arguments, cwd);
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out.substr(0, Banner().size()), Banner());
@@ -119,7 +119,7 @@ TEST_F(ExtractionTest, EmbeddedCabinetsComeFirstAndCopiesAreRemoved) {
 
 TEST_F(ExtractionTest, WithoutAFolderTheTreeLandsBesideThePackage) {
   WritePackage({kA, kB}, {"#A.cab"}, {{"A.cab", Cabinet({kA, kB})}});
-  EXPECT_EQ(Extract({"x", "app.msi"}), "Extract from inside CAB: A.cab\r\n2/2 files\r\n");
+  EXPECT_EQ(Extract({"x", "app.msi"}, package_folder_), "Extract from inside CAB: A.cab\r\n2/2 files\r\n");
   EXPECT_EQ(Tree(package_folder_), (std::vector<std::string>{
                                        "SourceDir/", "SourceDir/MyApp/", "SourceDir/MyApp/a.txt",
                                        "SourceDir/MyApp/b.txt", "app.msi"}));
@@ -228,10 +228,17 @@ TEST_F(ExtractionTest, AFileSpanningTwoCabinetsIsExtractedWhole) {
   EXPECT_EQ(Extract({"x", package_, "*", out_}), "Extract from inside CAB: Disk1.cab\r\n3/3 files\r\n");
   EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/big.bin"), big.data);
 
-  // Without the second cabinet the copy ends, and what was whole stays.
+  // Without the second cabinet the copy of the set ends: the folder that
+  // goes on into it gives nothing, and what an earlier cabinet gave stays.
+  fixtures::CabinetDescription rest;
+  rest.files = {CabFile{big.key, big.data}, CabFile{kB.key, kB.data}};
+  const auto rest_set = fixtures::WriteCabinetSet(rest, {"Disk1.cab", "Disk2.cab"});
+  WritePackage({kA, big, kB}, {"#A.cab", "#Disk1.cab", "Disk2.cab"},
+               {{"A.cab", Cabinet({kA})}, {"Disk1.cab", rest_set[0]}});
   fs::remove(package_folder_ + "/Disk2.cab");
   fs::remove_all(out_);
   EXPECT_EQ(Extract({"x", package_, "*", out_}),
+            "Extract from inside CAB: A.cab\r\n"
             "Extract from inside CAB: Disk1.cab\r\n"
             "ERROR: cabinet \"" + out_ + "/Disk1.cab\" could not be extracted\r\n" +
                 "ERROR: outside CAB \"" + package_folder_ + "/Disk2.cab\" not exists\r\n" +
@@ -239,6 +246,7 @@ TEST_F(ExtractionTest, AFileSpanningTwoCabinetsIsExtractedWhole) {
   EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/a.txt"), kA.data);
   EXPECT_FALSE(fs::exists(out_ + "/SourceDir/MyApp/big.bin"));
   EXPECT_FALSE(fs::exists(out_ + "/BIG"));
+  EXPECT_FALSE(fs::exists(out_ + "/Disk1.cab"));
 }
 
 TEST_F(ExtractionTest, ADamagedCabinetKeepsWhatWasWholeAndNoHalfFile) {
