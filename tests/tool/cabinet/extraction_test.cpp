@@ -43,7 +43,8 @@ class ExtractionTest : public ::testing::Test {
     fixtures::Table media_table = fixtures::StandardTable("Media");
     int disk = 1;
     for (const auto& cabinet : media) {
-      media_table.rows.push_back({Int(disk), Int(100 * disk), Null(), Str(cabinet), Null(), Null()});
+      media_table.rows.push_back(
+          {Int(disk), Int(100 * disk), Null(), Str(cabinet), Null(), Null()});
       ++disk;
     }
     package.tables.push_back(media_table);
@@ -97,9 +98,9 @@ TEST_F(ExtractionTest, EmbeddedCabinetsComeFirstAndCopiesAreRemoved) {
             "Extract from inside CAB: A.cab\r\n"
             "Extract from inside CAB: B.cab\r\n"
             "3/3 files\r\n");
-  EXPECT_EQ(Tree(out_), (std::vector<std::string>{"SourceDir/", "SourceDir/MyApp/",
-                                                  "SourceDir/MyApp/a.txt", "SourceDir/MyApp/b.txt",
-                                                  "SourceDir/MyApp/c file.txt"}));
+  EXPECT_EQ(Tree(out_),
+            (std::vector<std::string>{"SourceDir/", "SourceDir/MyApp/", "SourceDir/MyApp/a.txt",
+                                      "SourceDir/MyApp/b.txt", "SourceDir/MyApp/c file.txt"}));
   EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/c file.txt"), kC.data);
 
   fs::remove_all(out_);
@@ -119,10 +120,11 @@ TEST_F(ExtractionTest, EmbeddedCabinetsComeFirstAndCopiesAreRemoved) {
 
 TEST_F(ExtractionTest, WithoutAFolderTheTreeLandsBesideThePackage) {
   WritePackage({kA, kB}, {"#A.cab"}, {{"A.cab", Cabinet({kA, kB})}});
-  EXPECT_EQ(Extract({"x", "app.msi"}, package_folder_), "Extract from inside CAB: A.cab\r\n2/2 files\r\n");
-  EXPECT_EQ(Tree(package_folder_), (std::vector<std::string>{
-                                       "SourceDir/", "SourceDir/MyApp/", "SourceDir/MyApp/a.txt",
-                                       "SourceDir/MyApp/b.txt", "app.msi"}));
+  EXPECT_EQ(Extract({"x", "app.msi"}, package_folder_),
+            "Extract from inside CAB: A.cab\r\n2/2 files\r\n");
+  EXPECT_EQ(Tree(package_folder_),
+            (std::vector<std::string>{"SourceDir/", "SourceDir/MyApp/", "SourceDir/MyApp/a.txt",
+                                      "SourceDir/MyApp/b.txt", "app.msi"}));
 }
 
 TEST_F(ExtractionTest, MasksAndRepeatsAndMissingCabinets) {
@@ -135,9 +137,9 @@ TEST_F(ExtractionTest, MasksAndRepeatsAndMissingCabinets) {
   EXPECT_EQ(Extract({"x", package_, "*.none", out_}),
             "Extract from inside CAB: A.cab\r\n"
             "Extract from inside CAB: A.cab\r\n"
-            "ERROR: outside CAB \"" + package_folder_ + "/missing.cab\" not exists\r\n" +
-                "ERROR: outside CAB \"" + package_folder_ + "/disk1/data1.cab\" not exists\r\n" +
-                "0/3 files\r\n");
+            "ERROR: outside CAB \"" +
+                package_folder_ + "/missing.cab\" not exists\r\n" + "ERROR: outside CAB \"" +
+                package_folder_ + "/disk1/data1.cab\" not exists\r\n" + "0/3 files\r\n");
   EXPECT_EQ(Tree(out_), (std::vector<std::string>{"A.cab", "nosuch.cab"}));
   EXPECT_EQ(ReadFile(out_ + "/nosuch.cab"), "a file of the user's");
   EXPECT_EQ(ReadFile(out_ + "/A.cab"), "another file of the user's");
@@ -184,7 +186,8 @@ TEST_F(ExtractionTest, AnOutputFileThatCannotBeCreatedStopsItsCabinet) {
   fs::create_directories(out_ + "/FB/inside");  // a folder where FB must go
   EXPECT_EQ(Extract({"x", package_, "*", out_}),
             "Extract from inside CAB: A.cab\r\n"
-            "ERROR: cabinet \"" + out_ + "/A.cab\" could not be extracted\r\n" + "3/3 files\r\n");
+            "ERROR: cabinet \"" +
+                out_ + "/A.cab\" could not be extracted\r\n" + "3/3 files\r\n");
   EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/a.txt"), kA.data);
   EXPECT_FALSE(fs::exists(out_ + "/SourceDir/MyApp/third.txt"));
   // The folder in the way is the user's: it is not moved into the tree.
@@ -199,7 +202,8 @@ TEST_F(ExtractionTest, EveryCompressionDecodesToTheSameFiles) {
        {CabCompression::kStored, CabCompression::kMszip, CabCompression::kLzxUncompressed}) {
     WritePackage({kA, big}, {"#A.cab"}, {{"A.cab", Cabinet({kA, big}, compression)}});
     fs::remove_all(out_);
-    EXPECT_EQ(Extract({"x", package_, "*", out_}), "Extract from inside CAB: A.cab\r\n2/2 files\r\n");
+    EXPECT_EQ(Extract({"x", package_, "*", out_}),
+              "Extract from inside CAB: A.cab\r\n2/2 files\r\n");
     EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/big.bin"), big.data);
   }
 }
@@ -225,7 +229,8 @@ TEST_F(ExtractionTest, AFileSpanningTwoCabinetsIsExtractedWhole) {
   WritePackage({kA, big, kB}, {"#Disk1.cab", "Disk2.cab"}, {{"Disk1.cab", cabinets[0]}});
   test_support::WriteFile(package_folder_ + "/Disk2.cab", cabinets[1]);
   fs::remove_all(out_);
-  EXPECT_EQ(Extract({"x", package_, "*", out_}), "Extract from inside CAB: Disk1.cab\r\n3/3 files\r\n");
+  EXPECT_EQ(Extract({"x", package_, "*", out_}),
+            "Extract from inside CAB: Disk1.cab\r\n3/3 files\r\n");
   EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/big.bin"), big.data);
 
   // Without the second cabinet the copy of the set ends: the folder that
@@ -240,9 +245,9 @@ TEST_F(ExtractionTest, AFileSpanningTwoCabinetsIsExtractedWhole) {
   EXPECT_EQ(Extract({"x", package_, "*", out_}),
             "Extract from inside CAB: A.cab\r\n"
             "Extract from inside CAB: Disk1.cab\r\n"
-            "ERROR: cabinet \"" + out_ + "/Disk1.cab\" could not be extracted\r\n" +
-                "ERROR: outside CAB \"" + package_folder_ + "/Disk2.cab\" not exists\r\n" +
-                "3/3 files\r\n");
+            "ERROR: cabinet \"" +
+                out_ + "/Disk1.cab\" could not be extracted\r\n" + "ERROR: outside CAB \"" +
+                package_folder_ + "/Disk2.cab\" not exists\r\n" + "3/3 files\r\n");
   EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/a.txt"), kA.data);
   EXPECT_FALSE(fs::exists(out_ + "/SourceDir/MyApp/big.bin"));
   EXPECT_FALSE(fs::exists(out_ + "/BIG"));
@@ -256,18 +261,20 @@ TEST_F(ExtractionTest, ADamagedCabinetKeepsWhatWasWholeAndNoHalfFile) {
   WritePackage({kA, big, kB}, {"#A.cab"}, {{"A.cab", cabinet}});
   EXPECT_EQ(Extract({"x", package_, "*", out_}),
             "Extract from inside CAB: A.cab\r\n"
-            "ERROR: cabinet \"" + out_ + "/A.cab\" could not be extracted\r\n" + "3/3 files\r\n");
+            "ERROR: cabinet \"" +
+                out_ + "/A.cab\" could not be extracted\r\n" + "3/3 files\r\n");
   EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/a.txt"), kA.data);
   EXPECT_FALSE(fs::exists(out_ + "/SourceDir/MyApp/big.bin"));
-  EXPECT_EQ(Tree(out_), (std::vector<std::string>{"SourceDir/", "SourceDir/MyApp/",
-                                                  "SourceDir/MyApp/a.txt"}));
+  EXPECT_EQ(Tree(out_),
+            (std::vector<std::string>{"SourceDir/", "SourceDir/MyApp/", "SourceDir/MyApp/a.txt"}));
 
   // Not a cabinet at all.
   WritePackage({kA}, {"#A.cab"}, {{"A.cab", "just some text, not a cabinet"}});
   fs::remove_all(out_);
   EXPECT_EQ(Extract({"x", package_, "*", out_}),
             "Extract from inside CAB: A.cab\r\n"
-            "ERROR: cabinet \"" + out_ + "/A.cab\" could not be extracted\r\n" + "1/1 files\r\n");
+            "ERROR: cabinet \"" +
+                out_ + "/A.cab\" could not be extracted\r\n" + "1/1 files\r\n");
 }
 
 TEST_F(ExtractionTest, FileTimesAreTheCabinetTimesReadAsUtc) {
@@ -285,13 +292,13 @@ TEST_F(ExtractionTest, NothingAPackageSaysLeavesTheChosenFolder) {
                                {"FD", "Up", "dir.txt"},
                                {"FN", "Main", "a|../../escaped-name"},
                                {"FOK", "Main", "ok.txt"}};
-  fixtures::PackageDescription package = tool_tests::CataloguePackage(
-      {{"TARGETDIR", "", "SourceDir"},
-       {"ProgramFilesFolder", "TARGETDIR", "."},
-       {"APPDIR", "ProgramFilesFolder", "MYAPP~1|MyApp"},
-       {"UP", "TARGETDIR", ".."},
-       {"UP2", "UP", ".."}},
-      {{"Main", "APPDIR"}, {"Up", "UP2"}}, rows);
+  fixtures::PackageDescription package =
+      tool_tests::CataloguePackage({{"TARGETDIR", "", "SourceDir"},
+                                    {"ProgramFilesFolder", "TARGETDIR", "."},
+                                    {"APPDIR", "ProgramFilesFolder", "MYAPP~1|MyApp"},
+                                    {"UP", "TARGETDIR", ".."},
+                                    {"UP2", "UP", ".."}},
+                                   {{"Main", "APPDIR"}, {"Up", "UP2"}}, rows);
   fixtures::Table media = fixtures::StandardTable("Media");
   media.rows = {{Int(1), Int(4), Null(), Str("#../x.cab"), Null(), Null()},
                 {Int(2), Int(4), Null(), Str("#A.cab"), Null(), Null()},
@@ -314,9 +321,9 @@ TEST_F(ExtractionTest, NothingAPackageSaysLeavesTheChosenFolder) {
             "Extract from inside CAB: A.cab\r\n"
             "ERROR: unsafe name \"..\\..\\evil.cab\"\r\n"
             "4/4 files\r\n");
-  EXPECT_EQ(Tree(dir_ / "a"), (std::vector<std::string>{"b/", "b/out/", "b/out/SourceDir/",
-                                                         "b/out/SourceDir/MyApp/",
-                                                         "b/out/SourceDir/MyApp/ok.txt"}));
+  EXPECT_EQ(Tree(dir_ / "a"),
+            (std::vector<std::string>{"b/", "b/out/", "b/out/SourceDir/", "b/out/SourceDir/MyApp/",
+                                      "b/out/SourceDir/MyApp/ok.txt"}));
   EXPECT_EQ(Tree(dir_.path()).size(), 9u);  // the six under a/, evil.cab, pkg/, pkg/app.msi
 }
 
