@@ -2,6 +2,7 @@
 // through the installer interface, as the listing does; prints the time.
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -61,9 +62,11 @@ int main() {
 
   for (int round = 1; round <= 3; ++round) {
     started = Clock::now();
+    const std::clock_t cpu_started = std::clock();
     const long rows = ReadFileTable(path);
-    std::printf("open + read all File rows, round %d: %.1f ms (%ld rows)\n", round,
-                Milliseconds(started), rows);
+    const double cpu = 1000.0 * static_cast<double>(std::clock() - cpu_started) / CLOCKS_PER_SEC;
+    std::printf("open + read all File rows, round %d: %.1f ms wall, %.1f ms CPU (%ld rows)\n",
+                round, Milliseconds(started), cpu, rows);
     if (rows != kFiles) return 1;
   }
   std::filesystem::remove_all(folder);
