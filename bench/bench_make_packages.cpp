@@ -6,6 +6,9 @@
 //   small   ~120 MB in 9,000 files over 1,300 folders, MSZIP, one cabinet
 //   stored  the files of `large`, stored (no compression)
 //   split   the files of `large`, MSZIP, over 4 embedded cabinets
+//   list10k, list100k
+//           10,000 / 100,000 files over 500 / 5,000 folders (a tree eight
+//           wide), tables only, for listing
 // The same kind always gives the same bytes.
 #include <cmath>
 #include <cstdint>
@@ -59,7 +62,44 @@ void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
+// Folder k (from 1) lies below folder (k - 1) / 8, the first eight below
+// the root: a tree eight wide and a few levels deep, as installers have.
+void AddFolders(int folders, fixtures::Table& directory, fixtures::Table& component) {
+  directory.rows.push_back({Str("TARGETDIR"), Null(), Str("SourceDir")});
+  for (int k = 1; k <= folders; ++k) {
+    const std::string number = std::to_string(k);
+    const std::string parent = k <= 8 ? "TARGETDIR" : "DIR" + std::to_string((k - 1) / 8);
+    directory.rows.push_back(
+        {Str("DIR" + number), Str(parent), Str("FOLD~" + number + "|Folder " + number)});
+    component.rows.push_back(
+        {Str("COMP" + number), Null(), Str("DIR" + number), Int(0), Null(), Null()});
+  }
+}
+
+void WriteListing(int files, int folders, const std::filesystem::path& path) {
+  fixtures::PackageDescription package;
+  fixtures::Table directory = fixtures::StandardTable("Directory");
+  fixtures::Table component = fixtures::StandardTable("Component");
+  fixtures::Table file = fixtures::StandardTable("File");
+  AddFolders(folders, directory, component);
+  for (int i = 0; i < files; ++i) {
+    const std::string number = std::to_string(i + 1);
+    const char* extension = bench::ExtensionOf(bench::KindOf(i), i);
+    file.rows.push_back({Str("F" + number), Str("COMP" + std::to_string(i % folders + 1)),
+                         Str("F" + number + "." + extension + "|Item " + number + "." + extension),
+                         Int(100 + i % 1000), Null(), Null(), Int(0), Int(i + 1)});
+  }
+  package.long_string_refs = 2 * files + 4 * folders + 64 > 0xFF00;
+  package.tables = {std::move(directory), std::move(component), std::move(file)};
+  fixtures::WritePackageFile(path.string(), package);
+}
+
 void WriteKind(const std::string& kind, const std::filesystem::path& out_folder) {
+  if (kind == "list10k" || kind == "list100k") {
+    const int files = kind == "list10k" ? 10000 : 100000;
+    WriteListing(files, files / 20, out_folder / (kind + ".msi"));
+    return;
+  }
   constexpr std::uint64_t kMiB = 1 << 20;
   Shape shape{300, 30, 256 * kMiB, 4096, 4.0 * kMiB, fixtures::CabCompression::kMszip, 1};
   if (kind == "small") {
@@ -78,15 +118,7 @@ void WriteKind(const std::string& kind, const std::filesystem::path& out_folder)
   fixtures::Table component = fixtures::StandardTable("Component");
   fixtures::Table file = fixtures::StandardTable("File");
   fixtures::Table media = fixtures::StandardTable("Media");
-  directory.rows.push_back({Str("TARGETDIR"), Null(), Str("SourceDir")});
-  for (int k = 1; k <= shape.folders; ++k) {
-    const std::string number = std::to_string(k);
-    const std::string parent = k <= 8 ? "TARGETDIR" : "DIR" + std::to_string((k - 1) / 8);
-    directory.rows.push_back(
-        {Str("DIR" + number), Str(parent), Str("FOLD~" + number + "|Folder " + number)});
-    component.rows.push_back(
-        {Str("COMP" + number), Null(), Str("DIR" + number), Int(0), Null(), Null()});
-  }
+  AddFolders(shape.folders, directory, component);
 
   const std::vector<std::size_t> sizes = FileSizes(shape);
   std::vector<fixtures::CabinetDescription> cabinets(shape.cabinets);
@@ -130,7 +162,8 @@ void WriteKind(const std::string& kind, const std::filesystem::path& out_folder)
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::cerr << "usage: bench_make_packages large|small|stored|split OUT_FOLDER\n";
+    std::cerr
+        << "usage: bench_make_packages large|small|stored|split|list10k|list100k OUT_FOLDER\n";
     return 2;
   }
   try {
