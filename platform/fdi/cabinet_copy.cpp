@@ -95,6 +95,7 @@ CabinetCopy::CabinetCopy(Context& context, PFNFDINOTIFY notify, void* user)
       notify_(notify),
       user_(user),
       bridge_(context),
+      mszip_(context.callbacks),
       folder_(CallbackAllocator<char>(context.callbacks)),
       chain_(CallbackAllocator<Cabinet>(context.callbacks)) {}
 
@@ -236,11 +237,18 @@ bool CabinetCopy::CopyEntry(std::size_t cabinet, std::size_t index) {
   if (output == 0) return true;
   HandleGuard guard(callbacks_, output);
 
-  mscabd_file* file = FindDecodedFile(cabinet, index);
-  if (file == nullptr) return Fail(FDIERROR_CORRUPT_CABINET);
-  bridge_.SetOutput(output);
-  int result = decompressor_->extract(decompressor_, file, bridge_.OutputName());
-  bridge_.SetOutput(-1);
+  std::size_t folder = directory.FolderOf(entry);
+  int result = MSPACK_ERR_OK;
+  if (TakesFastPath(cabinet, folder)) {
+    result = mszip_.Extract(chain_[cabinet].path.c_str(), folder, directory.folder_data[folder],
+                            entry.folder_offset, entry.size, output);
+  } else {
+    mscabd_file* file = FindDecodedFile(cabinet, index);
+    if (file == nullptr) return Fail(FDIERROR_CORRUPT_CABINET);
+    bridge_.SetOutput(output);
+    result = decompressor_->extract(decompressor_, file, bridge_.OutputName());
+    bridge_.SetOutput(-1);
+  }
   if (result != MSPACK_ERR_OK) return Fail(FromDecoderError(result), result);
 
   guard.Release();
@@ -257,6 +265,25 @@ bool CabinetCopy::CopyEntry(std::size_t cabinet, std::size_t index) {
   close.iFolder = entry.folder;
   if (Notify(fdintCLOSE_FILE_INFO, &close) == 0) return Fail(FDIERROR_USER_ABORT);
   return true;
+}
+
+bool CabinetCopy::TakesFastPath(std::size_t cabinet, std::size_t folder) {
+  // Only MSZIP folders that lie wholly in the cabinet named to the copy:
+  // in a set, its first folder may have begun in the cabinet before and its
+  // last may go on in the next (even between entries, with a split block),
+  // so those stay with libmspack, as does everything when ISA-L is missing.
+  const CabinetDirectory& directory = chain_[cabinet].directory;
+  if (!context_.fast_mszip || cabinet != 0) return false;
+  if ((directory.folder_compression[folder] & 0x0F) != MSCAB_COMP_MSZIP) return false;
+  if ((directory.header.flags & kHeaderHasPrevious) != 0 && folder == 0) return false;
+  if ((directory.header.flags & kHeaderHasNext) != 0 &&
+      folder + 1 == directory.folder_compression.size())
+    return false;
+  if (!mszip_ready_) {
+    mszip_ready_ = true;
+    mszip_usable_ = mszip_.Prepare();
+  }
+  return mszip_usable_;
 }
 
 bool CabinetCopy::EnsureFollowing(std::size_t cabinet, const CabinetEntry& entry) {

@@ -29,6 +29,7 @@
 #include "fdi/callback_allocator.h"
 #include "fdi/fdi_context.h"
 #include "fdi/mspack_bridge.h"
+#include "fdi/mszip_folder.h"
 
 namespace fdi {
 
@@ -62,6 +63,7 @@ class CabinetCopy {
   FDIERROR OpenDecoded(Cabinet& cabinet);
   bool CopyEntriesOf(std::size_t cabinet);
   bool CopyEntry(std::size_t cabinet, std::size_t entry);
+  bool TakesFastPath(std::size_t cabinet, std::size_t folder);
   bool JoinFollowing(std::size_t cabinet);
   bool EnsureFollowing(std::size_t cabinet, const CabinetEntry& entry);
   bool LoadNext(std::size_t cabinet);
@@ -77,6 +79,9 @@ class CabinetCopy {
   PFNFDINOTIFY notify_;
   void* user_;
   MspackBridge bridge_;
+  MszipFolderDecoder mszip_;
+  bool mszip_ready_ = false;  // mszip_ prepared (tried once per copy)
+  bool mszip_usable_ = false;
   CallbackString folder_;  // where the following cabinet is looked for
   std::deque<Cabinet, CallbackAllocator<Cabinet>> chain_;
   mscab_decompressor* decompressor_ = nullptr;

@@ -72,10 +72,12 @@ FDIERROR ReadCabinetDirectory(CallbackReader& reader, CabinetDirectory* director
   const CabinetHeader& header = directory->header;
 
   std::size_t folder_reserve = 0;
+  std::uint8_t block_reserve = 0;
   if (header.flags & kHeaderHasReserve) {
     unsigned char sizes[4];
     if (!reader.Read(sizes, sizeof sizes)) return FDIERROR_CORRUPT_CABINET;
     folder_reserve = sizes[2];
+    block_reserve = sizes[3];
     if (!reader.Skip(U16(sizes))) return FDIERROR_CORRUPT_CABINET;
   }
   if (header.flags & kHeaderHasPrevious) {
@@ -94,6 +96,7 @@ FDIERROR ReadCabinetDirectory(CallbackReader& reader, CabinetDirectory* director
     if (!reader.Read(bytes, sizeof bytes) || !reader.Skip(folder_reserve))
       return FDIERROR_CORRUPT_CABINET;
     directory->folder_compression.push_back(U16(bytes + 6));
+    directory->folder_data.push_back(FolderData{U32(bytes), U16(bytes + 4), block_reserve});
   }
 
   if (!reader.SeekTo(header.files_offset)) return FDIERROR_CORRUPT_CABINET;

@@ -54,9 +54,17 @@ struct CabinetEntry {
   bool ToNext() const { return folder == kFolderToNext || folder == kFolderPreviousAndNext; }
 };
 
+// Where a folder's data blocks are and how each is laid out.
+struct FolderData {
+  std::uint32_t offset = 0;        // of the first CFDATA, from the start of the cabinet
+  std::uint16_t block_count = 0;   // cCFData
+  std::uint8_t block_reserve = 0;  // cbCFData: reserved bytes in each CFDATA header
+};
+
 struct CabinetDirectory {
   explicit CabinetDirectory(const Callbacks& callbacks)
       : folder_compression(CallbackAllocator<std::uint16_t>(callbacks)),
+        folder_data(CallbackAllocator<FolderData>(callbacks)),
         entries(CallbackAllocator<CabinetEntry>(callbacks)) {}
 
   CabinetHeader header;
@@ -65,6 +73,7 @@ struct CabinetDirectory {
   char next_cabinet[kMaxNameBytes] = {};
   char next_disk[kMaxNameBytes] = {};
   CallbackVector<std::uint16_t> folder_compression;  // one per folder
+  CallbackVector<FolderData> folder_data;            // one per folder
   CallbackVector<CabinetEntry> entries;              // in recorded order
 
   // The folder of this cabinet that holds (the start of) an entry's data.

@@ -19,6 +19,9 @@ struct Callbacks {
 struct Context {
   Callbacks callbacks;
   ERF* erf;  // may be null: errors are then not recorded
+  // MSZIP folders wholly inside one cabinet are decoded by the fast path
+  // (fdi/mszip_folder.h); off, everything goes through libmspack.
+  bool fast_mszip = true;
 };
 
 // Records a failure in the context's error record. `decoder_error` is the

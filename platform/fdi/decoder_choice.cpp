@@ -1,0 +1,11 @@
+#include "fdi/decoder_choice.h"
+
+#include "fdi/fdi_context.h"
+
+namespace fdi {
+
+void UseFastMszip(HFDI hfdi, bool fast) {
+  if (hfdi != nullptr) static_cast<Context*>(hfdi)->fast_mszip = fast;
+}
+
+}  // namespace fdi

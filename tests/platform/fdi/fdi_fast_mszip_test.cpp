@@ -1,0 +1,297 @@
+// The fast MSZIP path against libmspack: both decoders over the same
+// cabinets (fixture cabinets of many shapes, cut sets and the corpus) must
+// send the same notifications and write the same bytes; and damaged data
+// blocks must fail the copy rather than yield other bytes.
+#include <gtest/gtest.h>
+#include <mspack.h>
+
+#include <fcntl.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fdi/data_block_checksum.h"
+#include "fdi/decoder_choice.h"
+#include "fixtures/cabinet_checksum.h"
+#include "fixtures/cabinet_writer.h"
+#include "platform/fdi/cabinet_set_cutter.h"
+#include "platform/fdi/fdi_harness.h"
+#include "support/test_support.h"
+
+namespace fdi_test {
+namespace {
+
+using fixtures::CabCompression;
+using fixtures::CabFile;
+using fixtures::CabinetDescription;
+
+// What one FDICopy did: its result, error record, notifications and files.
+struct Outcome {
+  bool copied = false;
+  ERF erf = {};
+  std::vector<Event> events;
+  std::map<std::string, std::string> written;
+};
+
+class FdiFastMszipTest : public FdiTest {
+ protected:
+  // Copies `name` from the cabinet folder with the fast path on or off,
+  // into a fresh output folder. `skip_every` > 0 skips every n-th entry.
+  Outcome CopyWith(bool fast, const std::string& name, int skip_every = 0,
+                   const std::string& folder = "") {
+    test_support::TempDir output;
+    Fdi fdi;
+    fdi::UseFastMszip(fdi.get(), fast);
+    Session session(output.path().string());
+    int count = 0;
+    if (skip_every > 0) {
+      session.answer = [&](const Event& event, FDINOTIFICATION*) -> std::optional<intptr_t> {
+        if (event.type == fdintCOPY_FILE && ++count % skip_every == 0) return 0;
+        return std::nullopt;
+      };
+    }
+    Outcome outcome;
+    outcome.copied = session.Copy(fdi, name, folder.empty() ? Folder() : folder);
+    outcome.erf = fdi.erf();
+    outcome.events = session.events();
+    outcome.written = session.Written();
+    return outcome;
+  }
+
+  // Both decoders over `name`: the same result, notifications and bytes.
+  void ExpectSameFromBoth(const std::string& name, int skip_every = 0,
+                          const std::string& folder = "") {
+    Outcome slow = CopyWith(false, name, skip_every, folder);
+    Outcome fast = CopyWith(true, name, skip_every, folder);
+    EXPECT_EQ(fast.copied, slow.copied) << name;
+    EXPECT_EQ(fast.erf.erfOper, slow.erf.erfOper) << name;
+    ASSERT_EQ(fast.events.size(), slow.events.size()) << name;
+    for (std::size_t i = 0; i < fast.events.size(); ++i) {
+      const Event& a = fast.events[i];
+      const Event& b = slow.events[i];
+      EXPECT_EQ(a.type, b.type) << name << " event " << i;
+      EXPECT_EQ(a.psz1, b.psz1) << name << " event " << i;
+      EXPECT_EQ(a.psz2, b.psz2) << name << " event " << i;
+      EXPECT_EQ(a.cb, b.cb) << name << " event " << i;
+      EXPECT_EQ(a.hf != 0, b.hf != 0) << name << " event " << i;
+      EXPECT_EQ(a.date, b.date) << name << " event " << i;
+      EXPECT_EQ(a.time, b.time) << name << " event " << i;
+      EXPECT_EQ(a.attribs, b.attribs) << name << " event " << i;
+      EXPECT_EQ(a.setID, b.setID) << name << " event " << i;
+      EXPECT_EQ(a.iCabinet, b.iCabinet) << name << " event " << i;
+      EXPECT_EQ(a.iFolder, b.iFolder) << name << " event " << i;
+      EXPECT_EQ(a.fdie, b.fdie) << name << " event " << i;
+    }
+    ASSERT_EQ(fast.written.size(), slow.written.size()) << name;
+    for (const auto& [file, bytes] : slow.written)
+      EXPECT_TRUE(SameBytes(fast.written[file], bytes)) << name << ": " << file;
+  }
+};
+
+// Bytes that repeat at long distances, so that back references reach across
+// block boundaries into the previous block's window.
+std::string FarRepeats(std::size_t size, unsigned seed) {
+  std::string unit = Pattern(20000, seed);
+  std::string bytes;
+  while (bytes.size() < size) bytes += unit;
+  bytes.resize(size);
+  return bytes;
+}
+
+CabinetDescription Mixed(std::uint32_t block_size) {
+  CabinetDescription description;
+  description.compression = CabCompression::kMszip;
+  description.block_size = block_size;
+  description.files = {{"a", Pattern(100000, 1)},      {"empty", ""},
+                       {"b", FarRepeats(150000, 2)},   {"one", "x"},
+                       {"c", Pattern(32768, 3)},       {"d", FarRepeats(70001, 4)},
+                       {"e", std::string(50000, '\0')}};
+  for (int i = 0; i < 40; ++i)
+    description.files.push_back({"s" + std::to_string(i), Pattern(777 * i, 10 + i)});
+  return description;
+}
+
+TEST_F(FdiFastMszipTest, BothDecodersAgreeOnFixtureCabinets) {
+  // Full 32 KiB blocks (history across blocks), short blocks (a fresh
+  // window each), and blocks of odd sizes.
+  for (std::uint32_t block_size : {32768u, 1000u, 32767u, 4096u}) {
+    SCOPED_TRACE(block_size);
+    Place({fixtures::WriteCabinet(Mixed(block_size))}, {"mixed.cab"});
+    ExpectSameFromBoth("mixed.cab");
+    // Skipped entries are decoded past, not written.
+    ExpectSameFromBoth("mixed.cab", 2);
+    ExpectSameFromBoth("mixed.cab", 3);
+  }
+}
+
+TEST_F(FdiFastMszipTest, BothDecodersAgreeOnCabinetSets) {
+  // In a set, the folders that cross stay with libmspack; the copy of each
+  // cabinet must still notify and write as before.
+  CabinetDescription description = Mixed(32768);
+  description.files.push_back({"crossing", FarRepeats(300000, 9)});
+  const std::vector<std::string> names = {"one.cab", "two.cab", "three.cab"};
+  std::size_t blocks = 0;
+  for (const CabFile& file : description.files) blocks += file.data.size();
+  blocks /= 32768;
+  Place(CutCabinet(fixtures::WriteCabinet(description), names, {blocks - 6, blocks - 3}), names);
+  for (const std::string& name : names) ExpectSameFromBoth(name);
+}
+
+TEST_F(FdiFastMszipTest, BothDecodersAgreeOnTheCorpusCabinets) {
+  SKIP_WITHOUT_CORPUS();
+  for (const auto& item : std::filesystem::directory_iterator(test_support::CorpusDir())) {
+    if (item.path().extension() != ".cab") continue;
+    ExpectSameFromBoth(item.path().filename().string(), 0,
+                       item.path().parent_path().string() + "/");
+  }
+}
+
+// The fixture writer's cabinets: the header (36 bytes), one CFFOLDER whose
+// first 4 bytes give the offset of the first CFDATA, whose header is csum
+// (4), cbData (2), cbUncomp (2).
+struct Layout {
+  static std::size_t FirstBlock(const std::string& cabinet) {
+    auto byte = [&](std::size_t at) { return static_cast<unsigned char>(cabinet[at]); };
+    return byte(36) | byte(37) << 8 | byte(38) << 16 | static_cast<std::size_t>(byte(39)) << 24;
+  }
+  static std::size_t NextBlock(const std::string& cabinet, std::size_t block) {
+    auto byte = [&](std::size_t at) { return static_cast<unsigned char>(cabinet[at]); };
+    return block + 8 + (byte(block + 4) | byte(block + 5) << 8);
+  }
+  static void PutU16(std::string& cabinet, std::size_t at, unsigned value) {
+    cabinet[at] = static_cast<char>(value & 0xFF);
+    cabinet[at + 1] = static_cast<char>(value >> 8);
+  }
+};
+
+TEST_F(FdiFastMszipTest, DamagedDataBlocksFailTheCopy) {
+  CabinetDescription description;
+  description.files = {{"first", Pattern(30000, 1)}, {"second", Pattern(90000, 2)}};
+  const std::string good = fixtures::WriteCabinet(description);
+  const std::size_t block0 = Layout::FirstBlock(good);
+  const std::size_t block1 = Layout::NextBlock(good, block0);
+
+  struct Damage {
+    const char* what;
+    std::function<void(std::string&)> apply;
+    int decoder_error;
+  };
+  const std::vector<Damage> damages = {
+      {"a flipped data byte under a checksum", [&](std::string& c) { c[block1 + 8 + 100] ^= 0x20; },
+       MSPACK_ERR_CHECKSUM},
+      {"a declared size one short, no checksum",
+       [&](std::string& c) {
+         c.replace(block1, 4, 4, '\0');
+         Layout::PutU16(c, block1 + 6, 32767);
+       },
+       MSPACK_ERR_DECRUNCH},
+      {"a declared size over 32 KiB",
+       [&](std::string& c) {
+         c.replace(block1, 4, 4, '\0');
+         Layout::PutU16(c, block1 + 6, 32769);
+       },
+       MSPACK_ERR_DATAFORMAT},
+      {"a block continued in a next cabinet that is not there",
+       [&](std::string& c) {
+         c.replace(block1, 4, 4, '\0');
+         Layout::PutU16(c, block1 + 6, 0);
+       },
+       MSPACK_ERR_DATAFORMAT},
+      {"compressed data over 38 KiB",
+       [&](std::string& c) {
+         c.replace(block1, 4, 4, '\0');
+         Layout::PutU16(c, block1 + 4, 32768 + 6144 + 1);
+       },
+       MSPACK_ERR_DATAFORMAT},
+      {"no CK signature",
+       [&](std::string& c) {
+         c.replace(block1, 4, 4, '\0');
+         c[block1 + 8] = 'X';
+       },
+       MSPACK_ERR_DATAFORMAT},
+      {"a folder claiming fewer blocks than its entries need",
+       [&](std::string& c) { Layout::PutU16(c, 40, 2); }, MSPACK_ERR_DECRUNCH},
+      {"a cabinet cut short inside the data", [&](std::string& c) { c.resize(block1 + 5000); },
+       MSPACK_ERR_READ},
+  };
+  for (const Damage& damage : damages) {
+    SCOPED_TRACE(damage.what);
+    std::string cabinet = good;
+    damage.apply(cabinet);
+    Place({cabinet}, {"damaged.cab"});
+    Outcome outcome = CopyWith(true, "damaged.cab");
+    EXPECT_FALSE(outcome.copied);
+    EXPECT_EQ(outcome.erf.erfOper, FDIERROR_CORRUPT_CABINET);
+    EXPECT_EQ(outcome.erf.erfType, damage.decoder_error);
+    // The first entry lies in the undamaged first block: written whole; the
+    // second never gets its fdintCLOSE_FILE_INFO.
+    bool second_closed = false;
+    for (const Event& event : outcome.events)
+      if (event.type == fdintCLOSE_FILE_INFO && event.psz1 == "second") second_closed = true;
+    EXPECT_FALSE(second_closed);
+    EXPECT_TRUE(SameBytes(outcome.written["first"], description.files[0].data));
+  }
+}
+
+TEST_F(FdiFastMszipTest, EveryFailedAllocationFailsCleanlyOrIsDecodedAround) {
+  Place({fixtures::WriteCabinet(Mixed(32768))}, {"mixed.cab"});
+  const Outcome reference = CopyWith(false, "mixed.cab");
+  ASSERT_TRUE(reference.copied);
+  for (long failing = 0;; ++failing) {
+    SCOPED_TRACE(failing);
+    FailAllocationAfter(failing);
+    Outcome outcome = CopyWith(true, "mixed.cab");
+    FailAllocationAfter(-1);
+    Outstanding left = CurrentlyOutstanding();
+    ASSERT_EQ(left.handles, 0);
+    ASSERT_EQ(left.blocks, 0);
+    if (!outcome.copied) {
+      // Mostly FDIERROR_ALLOC_FAIL; libmspack reports some of its own
+      // failed allocations as a cabinet it could not open.
+      EXPECT_NE(outcome.erf.erfOper, FDIERROR_NONE);
+      continue;
+    }
+    // A copy that succeeds (the failed allocation fell where the fast path
+    // gives way to libmspack, or past the last one) writes every byte.
+    ASSERT_EQ(outcome.written.size(), reference.written.size());
+    for (const auto& [file, bytes] : reference.written)
+      EXPECT_TRUE(SameBytes(outcome.written.at(file), bytes)) << file;
+    if (failing > 200) break;
+  }
+}
+
+TEST_F(FdiFastMszipTest, AFailedWriteEndsTheCopyAndClosesTheHandle) {
+  Place({fixtures::WriteCabinet(Mixed(32768))}, {"mixed.cab"});
+  test_support::TempDir output;
+  const std::string unwritable = (output.path() / "read-only").string();
+  test_support::WriteFile(unwritable, "");
+  Fdi fdi;
+  Session session(output.path().string());
+  session.answer = [&](const Event& event, FDINOTIFICATION*) -> std::optional<intptr_t> {
+    if (event.type != fdintCOPY_FILE || event.psz1 != "b") return std::nullopt;
+    std::string path = unwritable;
+    return OpenFile(path.data(), O_RDONLY, 0);
+  };
+  EXPECT_FALSE(session.Copy(fdi, "mixed.cab", Folder()));
+  EXPECT_EQ(fdi.erf().erfOper, FDIERROR_TARGET_FILE);
+  EXPECT_EQ(fdi.erf().erfType, MSPACK_ERR_WRITE);
+}
+
+TEST(DataBlockChecksumTest, AgreesWithTheFixtureWriterForEveryLengthAndSeed) {
+  const std::string bytes = Pattern(300, 5);
+  for (std::size_t length = 0; length <= bytes.size(); ++length) {
+    for (std::uint32_t seed : {0u, 0x12345678u, 0xFFFFFFFFu}) {
+      const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+      EXPECT_EQ(fdi::ChecksumBytes(data, length, seed),
+                fixtures::CabinetChecksum(std::string_view(bytes).substr(0, length), seed))
+          << length;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace fdi_test
