@@ -15,11 +15,15 @@ void TMsiHandler::SelectFiles(const std::string& mask, bool list) {
     std::optional<std::string> path = ResolveDirectoryPath(entry);
     std::string name = LongFileName(catalogue_[kFileName].At(entry));
     // An entry whose component has no row has no place in the tree.
-    if (path && MatchesMask(mask_, name)) {
-      if (list) ConsoleLine(*path + name);
+    const bool chosen = path && MatchesMask(mask_, name);
+    if (chosen) ++selected;
+    if (list) {
+      // The listing is printed as it goes; keeping every whole path too
+      // would hold (files x folder depth) bytes for nothing.
+      if (chosen) ConsoleLine(*path + name);
+    } else if (chosen) {
       catalogue_[kSelectedPath].Append(std::move(*path));
       catalogue_[kSelectedName].Append(std::move(name));
-      ++selected;
     } else {
       catalogue_[kSelectedPath].Append({});
       catalogue_[kSelectedName].Append({});
