@@ -65,14 +65,14 @@ TEST_F(RunDriverTest, RefusedCommandLinesPrintBannerAndUsage) {
 TEST_F(RunDriverTest, CommandLettersAndOptionsAreReadByTheirFirstCharacters) {
   const std::string listing = RunPandrel({"l", package_}).out;
   ASSERT_NE(listing.find("2/2 files"), std::string::npos) << listing;
-  for (const auto& arguments : std::vector<std::vector<std::string>>{
-           {"L", package_},
-           {"list", package_},
-           {"lx", package_},
-           {"l", "-v", package_},
-           {"l", "-Verbose", package_},
-           {"l", "-r", package_, "*"},
-           {"l", "-r", package_, "*", dir_ / "out"}}) {
+  for (const auto& arguments :
+       std::vector<std::vector<std::string>>{{"L", package_},
+                                             {"list", package_},
+                                             {"lx", package_},
+                                             {"l", "-v", package_},
+                                             {"l", "-Verbose", package_},
+                                             {"l", "-r", package_, "*"},
+                                             {"l", "-r", package_, "*", dir_ / "out"}}) {
     auto result = RunPandrel(arguments);
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_EQ(result.out, listing) << arguments[0] << " " << arguments[1];
@@ -83,8 +83,8 @@ TEST_F(RunDriverTest, CommandLettersAndOptionsAreReadByTheirFirstCharacters) {
 TEST_F(RunDriverTest, AnUnopenablePackageIsNamedByItsFullPath) {
   auto missing = RunPandrel({"l", "sub/../missing.msi"}, dir_.path());
   EXPECT_EQ(missing.exit_code, 2);
-  EXPECT_EQ(missing.out, Banner() + "ERROR: invalid MSI file \"" + dir_.path().string() +
-                             "/missing.msi\"\r\n");
+  EXPECT_EQ(missing.out,
+            Banner() + "ERROR: invalid MSI file \"" + dir_.path().string() + "/missing.msi\"\r\n");
 
   // "-" alone is not an option: it is the package, and the mask follows.
   auto dash = RunPandrel({"l", "-", package_}, dir_.path());
@@ -118,6 +118,22 @@ TEST_F(RunDriverTest, TheTargetFolderIsCreatedForEveryCommand) {
   auto blocked = RunPandrel({"l", package_, "*", dir_ / "file/sub"});
   EXPECT_EQ(blocked.exit_code, 0);
   EXPECT_NE(blocked.out.find("2/2 files"), std::string::npos);
+}
+
+TEST_F(RunDriverTest, PathsLongerThanTheOldLimitAreHandledWhole) {
+  // Folders of 100 characters each, four deep: well past 259 characters.
+  std::string folder = dir_.path().string();
+  for (char c : {'a', 'b', 'c', 'd'}) folder += "/" + std::string(100, c);
+  fs::create_directories(folder);
+  fs::copy_file(package_, folder + "/pkg.msi");
+  const std::string target = folder + "/" + std::string(120, 'e') + "/out";
+  auto result = RunPandrel({"l", folder + "/pkg.msi", "*", target});
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_NE(result.out.find("2/2 files"), std::string::npos);
+  EXPECT_TRUE(fs::is_directory(target));
+
+  auto missing = RunPandrel({"l", folder + "/none.msi"});
+  EXPECT_EQ(missing.out, Banner() + "ERROR: invalid MSI file \"" + folder + "/none.msi\"\r\n");
 }
 
 TEST_F(RunDriverTest, AFailedWriteToStandardOutputEndsWithExitCodeOne) {
