@@ -60,7 +60,7 @@ bool WriteNewFile(const std::string& path, std::string_view bytes, unsigned mode
   return ok;
 }
 
-bool CopyFile(const std::string& source, const std::string& target, bool keep_times_and_mode) {
+bool CopyFile(const std::string& source, const std::string& target) {
   UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
   if (!in.valid()) return false;
   struct stat info {};
@@ -69,10 +69,6 @@ bool CopyFile(const std::string& source, const std::string& target, bool keep_ti
   UniqueFd out(::open(target.c_str(), kNewFileFlags, 0600));
   if (!out.valid()) return false;
   bool ok = CopyAll(in.get(), out.get());
-  if (ok && keep_times_and_mode) {
-    const struct timespec times[2] = {info.st_atim, info.st_mtim};
-    ok = ::fchmod(out.get(), info.st_mode & 07777) == 0 && ::futimens(out.get(), times) == 0;
-  }
   ok = out.Close() && ok;
   if (!ok) ::unlink(target.c_str());
   return ok;

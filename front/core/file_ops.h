@@ -24,10 +24,9 @@ bool DeleteFile(const std::string& path);
 // any failure; a file written only in part is deleted again.
 bool WriteNewFile(const std::string& path, std::string_view bytes, unsigned mode);
 
-// Copies the regular file `source` to a new file `target`, deleting an
-// earlier file of that name first. With `keep_times_and_mode` the copy gets
-// the source's permission bits and modification time. False on any failure;
-// a partial copy is deleted again.
-bool CopyFile(const std::string& source, const std::string& target, bool keep_times_and_mode);
+// Copies the regular file `source` to a new file `target` (mode 0600),
+// deleting an earlier file of that name first. False on any failure; a
+// partial copy is deleted again.
+bool CopyFile(const std::string& source, const std::string& target);
 
 }  // namespace tarvelin

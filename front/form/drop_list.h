@@ -21,6 +21,7 @@ class DropList : public QListWidget {
   void filesDropped(const QStringList& paths);
 
  protected:
+  bool event(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;

@@ -102,7 +102,7 @@ RunOutcome RunExtraction(RunWindow& window) {
   // A tree left by an earlier failed run must not mix with this package's.
   std::error_code ignored;
   std::filesystem::remove_all(staging.SourceTree(), ignored);
-  if (!CopyFile(package, staging.Package(), false)) return Fail(window, &staging);
+  if (!CopyFile(package, staging.Package())) return Fail(window, &staging);
 
   if (!RunConfirmed(window, staging, FromBytes(staging.Tool()),
                     {QStringLiteral("x"), FromBytes(staging.Package()), QStringLiteral("*.*")},

@@ -45,6 +45,15 @@ std::optional<int> HiddenChild::WaitForEnd() {
     QObject::connect(&process_, &QProcess::finished, &loop, &QEventLoop::quit);
     // The child may have ended while the user read the box.
     if (process_.state() != QProcess::NotRunning) loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // The loop also ends when the application is told to quit: the child's
+    // end is still the only way on.
+    if (process_.state() != QProcess::NotRunning) process_.waitForFinished(-1);
+    if (process_.state() != QProcess::NotRunning) {
+      // Waiting failed: the child is stopped, never left writing on.
+      process_.kill();
+      process_.waitForFinished(-1);
+      return std::nullopt;
+    }
   }
   if (process_.exitStatus() != QProcess::NormalExit) return std::nullopt;
   return process_.exitCode();
