@@ -34,6 +34,8 @@ Form1::Form1()
   small.setPixelSize(12);
   label1_->setFont(small);
   label1_->setText(QString::fromStdString(InstructionLine()));
+  // The label is too small for the whole line; the tip shows all of it.
+  label1_->setToolTip(label1_->text());
 
   list1_->setObjectName(QStringLiteral("List1"));
   list1_->setGeometry(Px(120), Px(480), Px(4935), Px(240));
@@ -65,7 +67,10 @@ void Form1::Run() {
   if (succeeded) emit programEnded();
 }
 
-void Form1::SetStatus(const QString& text) { label1_->setText(text); }
+void Form1::SetStatus(const QString& text) {
+  label1_->setText(text);
+  label1_->setToolTip(text);
+}
 
 QString Form1::Intake() {
   for (const QString& path : dropped_) {

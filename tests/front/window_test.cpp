@@ -20,10 +20,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <vector>
 
 #include "form/drop_list.h"
 #include "form/form1.h"
@@ -432,20 +434,19 @@ void WindowTest::mergesIntoAnExistingResultFolder() {
   Put(result, "putty-0_ext.reg", "an old script");
 
   QVERIFY(RunDrop(form, {package}));
-  std::string expected = ExpectedResultTree(kPutty);
+  // The package's tree with the user's own file kept beside it.
   std::string mine = test_support::TreeListing(Bytes(result));
   mine = mine.substr(mine.find("PFiles/PuTTY/mine.txt\t"));
   mine = mine.substr(0, mine.find('\n') + 1);
-  // mine.txt sorts between LICENCE-less names: put it in its place.
-  std::istringstream lines(expected);
-  std::string merged, line;
-  bool placed = false;
-  while (std::getline(lines, line)) {
-    if (!placed && line > mine) merged += mine, placed = true;
-    merged += line + "\n";
-  }
-  if (!placed) merged += mine;
+  std::istringstream lines(ExpectedResultTree(kPutty) + mine);
+  std::vector<std::string> sorted;
+  for (std::string line; std::getline(lines, line);) sorted.push_back(line + "\n");
+  std::sort(sorted.begin(), sorted.end());
+  std::string merged;
+  for (const std::string& line : sorted) merged += line;
   QCOMPARE(TreeWithoutScript(result, "putty-0_ext.reg"), merged);
+  QCOMPARE(test_support::ReadFile(Bytes(result + "/PFiles/PuTTY/mine.txt")),
+           std::string("the user's own"));
   QCOMPARE(test_support::ReadFile(Bytes(result + "/putty-0_ext.reg")), ExpectedScript(kPutty));
   QCOMPARE(StagingLeft(), QStringList());
 }
