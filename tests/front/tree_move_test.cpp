@@ -4,9 +4,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <map>
 
@@ -122,6 +124,47 @@ TEST(TreeMove, AcrossFileSystemsCopiesKeepingTimesAndModes) {
   EXPECT_EQ(readme.st_mode & 07777, 0640u);
   EXPECT_EQ(dll.st_mode & 07777, 0755u);
   EXPECT_TRUE(source_empty);
+}
+
+TEST(TreeMove, AFullDiskAcrossFileSystemsLeavesTheSourceWhole) {
+  const fs::path shm = "/dev/shm";
+  struct stat shm_info {
+  }, disk_info{};
+  if (stat(shm.c_str(), &shm_info) != 0 || stat(FRONT_TEST_DISK_DIR, &disk_info) != 0 ||
+      shm_info.st_dev == disk_info.st_dev)
+    GTEST_SKIP() << "no second file system at /dev/shm";
+  char shm_pattern[] = "/dev/shm/tarvelin-move-XXXXXX";
+  ASSERT_NE(mkdtemp(shm_pattern), nullptr);
+  const fs::path shm_dir = shm_pattern;
+  char disk_pattern[] = FRONT_TEST_DISK_DIR "/move-XXXXXX";
+  ASSERT_NE(mkdtemp(disk_pattern), nullptr);
+  const fs::path disk_dir = disk_pattern;
+  const fs::path source = shm_dir / "SourceDir";
+  const fs::path target = disk_dir / "foo_EXT";
+  Put(source / "big.bin", std::string(1 << 20, 'b'));
+  Put(target / "big.bin", "the old one");
+
+  // A file-size limit makes the copy's writes fail as on a full disk.
+  struct rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto old_handler = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 64 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool moved = MoveFolderContents(source.string(), target.string());
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, old_handler);
+
+  const auto left = Files(source);
+  const auto there = Files(target);
+  std::error_code ignored;
+  fs::remove_all(shm_dir, ignored);
+  fs::remove_all(disk_dir, ignored);
+
+  EXPECT_FALSE(moved);
+  // The source is whole, the old target file untouched, no part file left.
+  EXPECT_EQ(left, (std::map<std::string, std::string>{{"big.bin", std::string(1 << 20, 'b')}}));
+  EXPECT_EQ(there, (std::map<std::string, std::string>{{"big.bin", "the old one"}}));
 }
 
 TEST(TreeMove, AnEntryInTheWayStopsTheMoveAndLosesNothing) {
