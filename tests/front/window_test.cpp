@@ -30,6 +30,7 @@
 #include "form/drop_list.h"
 #include "form/form1.h"
 #include "form/hidden_child.h"
+#include "form/tool_resource.h"
 #include "support/sha256.h"
 #include "support/test_support.h"
 
@@ -182,6 +183,7 @@ class WindowTest : public QObject {
   void dropsOfOneAndOfThreeFilesAndDropsAfterFailedRuns();
   void aDropWithoutFilesOnAFreshWindowIsAFailure();
   void childRunsToItsEndBeforeTheRunGoesOn();
+  void embeddedToolIsTheWholeToolOfThisBuild();
   void wholeRunFilesTheTreeAndTheScriptBesideThePackage();
   void mergesIntoAnExistingResultFolder();
   void staleStagingFilesAreReplaced();
@@ -387,6 +389,11 @@ void WindowTest::childRunsToItsEndBeforeTheRunGoesOn() {
   }
 }
 
+void WindowTest::embeddedToolIsTheWholeToolOfThisBuild() {
+  const QByteArray tool = tarvelin::LoadEmbeddedTool();
+  QVERIFY(tool.toStdString() == test_support::ReadFile(test_support::PandrelBinary()));
+}
+
 void WindowTest::wholeRunFilesTheTreeAndTheScriptBesideThePackage() {
   SKIP_UNLESS_CORPUS();
   Form1 form;
@@ -410,6 +417,9 @@ void WindowTest::wholeRunFilesTheTreeAndTheScriptBesideThePackage() {
   QCOMPARE(TreeWithoutScript(result, "putty-0_ext.reg"), ExpectedResultTree(kPutty));
   QCOMPARE(test_support::ReadFile(Bytes(result + "/putty-0_ext.reg")), ExpectedScript(kPutty));
   QCOMPARE(StagingLeft(), QStringList());
+  struct stat staging {};
+  QCOMPARE(::lstat(Bytes(StagingFolder()).c_str(), &staging), 0);
+  QCOMPARE(staging.st_mode & 07777, 0700u);
   QCOMPARE(Sha256OfFile(package), package_sha);
   QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
            QStringList({"putty-0.68-installer.msi", "putty-0_EXT"}));
