@@ -1,0 +1,32 @@
+// Single-file operations of the staging area.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarvelin {
+
+// True when something that is not a folder stands at `path` (a regular file,
+// a symbolic link...); the test the clean-up makes before deleting.
+bool FileExists(const std::string& path);
+
+// Writes every byte of `bytes` to the descriptor `fd`. False on failure.
+bool WriteAll(int fd, std::string_view bytes);
+
+// Copies everything that remains to be read from `in` to `out`.
+bool CopyAll(int in, int out);
+
+// Deletes what FileExists reports. True when nothing stands there afterwards.
+bool DeleteFile(const std::string& path);
+
+// Writes `bytes` as a new file `path` with the permission bits `mode`
+// (whatever the umask), deleting an earlier file of that name first. False on
+// any failure; a file written only in part is deleted again.
+bool WriteNewFile(const std::string& path, std::string_view bytes, unsigned mode);
+
+// Copies the regular file `source` to a new file `target` (mode 0600),
+// deleting an earlier file of that name first. False on any failure; a
+// partial copy is deleted again.
+bool CopyFile(const std::string& source, const std::string& target);
+
+}  // namespace tarvelin

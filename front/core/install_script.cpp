@@ -1,0 +1,21 @@
+#include "core/install_script.h"
+
+namespace tarvelin {
+
+std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'')
+      quoted += "'\\''";
+    else
+      quoted += c;
+  }
+  return quoted + "'";
+}
+
+std::string InstallScriptLine(const std::string& tool, const std::string& package,
+                              const std::string& output) {
+  return ShellQuote(tool) + " r " + ShellQuote(package) + " > " + ShellQuote(output) + "\n";
+}
+
+}  // namespace tarvelin

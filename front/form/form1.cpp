@@ -1,0 +1,96 @@
+#include "form/form1.h"
+
+#include "core/run_texts.h"
+#include "form/drop_list.h"
+#include "form/extraction_run.h"
+
+#include <QMessageBox>
+#include <QRect>
+
+namespace tarvelin {
+
+namespace {
+
+// The layout is given in twips; the window shows 15 twips a pixel.
+constexpr int Px(int twips) { return twips / 15; }
+
+}  // namespace
+
+Form1::Form1()
+    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint),
+      label1_(new QLabel(this)),
+      list1_(new DropList(this)),
+      text1_(new QLineEdit(this)) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QString::fromUtf8(kCaption));
+  setFixedSize(Px(5235), Px(840));
+
+  label1_->setObjectName(QStringLiteral("Label1"));
+  label1_->setGeometry(Px(120), Px(0), Px(4815), Px(375));
+  label1_->setWordWrap(true);
+  label1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  label1_->setTextFormat(Qt::PlainText);
+  QFont small = label1_->font();
+  small.setPixelSize(12);
+  label1_->setFont(small);
+  label1_->setText(QString::fromStdString(InstructionLine()));
+  // The label is too small for the whole line; the tip shows all of it.
+  label1_->setToolTip(label1_->text());
+
+  list1_->setObjectName(QStringLiteral("List1"));
+  list1_->setGeometry(Px(120), Px(480), Px(4935), Px(240));
+  list1_->setFont(small);
+
+  // The text box holds the run's input; the user does not need to see it.
+  text1_->setObjectName(QStringLiteral("Text1"));
+  text1_->setAcceptDrops(false);
+  text1_->hide();
+
+  connect(list1_, &DropList::filesDropped, this, &Form1::DropFiles);
+}
+
+void Form1::DropFiles(const QStringList& paths) {
+  if (running_) return;
+  running_ = true;
+  list1_->SetDropsEnabled(false);
+  dropped_ = paths;
+  // The run shows modal boxes: it must not run inside the drop event.
+  QMetaObject::invokeMethod(this, &Form1::Run, Qt::QueuedConnection);
+}
+
+void Form1::Run() {
+  const bool succeeded = RunExtraction(*this) == RunOutcome::kSucceeded;
+  running_ = false;
+  list1_->SetDropsEnabled(true);
+  if (succeeded) close();
+  emit runFinished(succeeded);
+  if (succeeded) emit programEnded();
+}
+
+void Form1::SetStatus(const QString& text) {
+  label1_->setText(text);
+  label1_->setToolTip(text);
+}
+
+QString Form1::Intake() {
+  for (const QString& path : dropped_) {
+    list1_->addItem(path);
+    text1_->setText(path);
+  }
+  list1_->scrollToBottom();
+  dropped_.clear();
+  return text1_->text();
+}
+
+void Form1::Confirm(const QString& text) { ShowBox(text); }
+
+void Form1::ShowError() { ShowBox(QString::fromUtf8(kErrorText)); }
+
+void Form1::ShowBox(const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kCaption), text, QMessageBox::Ok, this);
+  // A package's name is shown as it is, never read as markup.
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
+
+}  // namespace tarvelin

@@ -1,0 +1,53 @@
+// The drop window: an instruction line and a one-row list that takes the
+// dropped packages, above every other window.
+#pragma once
+
+#include "form/run_window.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QStringList>
+#include <QWidget>
+
+namespace tarvelin {
+
+class DropList;
+
+class Form1 : public QWidget, public RunWindow {
+  Q_OBJECT
+
+ public:
+  Form1();
+
+  QLabel* Label1() const { return label1_; }
+  DropList* List1() const { return list1_; }
+  QLineEdit* Text1() const { return text1_; }
+  bool Running() const { return running_; }
+
+  // What a drop of `paths` on the list does: a run starts once the drop has
+  // returned. Ignored while a run is going on.
+  void DropFiles(const QStringList& paths);
+
+  void SetStatus(const QString& text) override;
+  QString Intake() override;
+  void Confirm(const QString& text) override;
+  void ShowError() override;
+
+ signals:
+  // A run has ended; after a successful one the window is closed.
+  void runFinished(bool succeeded);
+  // A successful run ends the program.
+  void programEnded();
+
+ private:
+  void Run();
+  void ShowBox(const QString& text);
+
+  QLabel* label1_;
+  DropList* list1_;
+  QLineEdit* text1_;
+  QStringList dropped_;
+  bool running_ = false;
+};
+
+}  // namespace tarvelin
