@@ -129,9 +129,8 @@ std::string TreeListing(const fs::path& root) {
     std::tm parts{};
     gmtime_r(&info.st_mtime, &parts);
     std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &parts);
-    lines.push_back(fs::relative(item.path(), root).string() + "\t" +
-                    std::to_string(info.st_size) + "\t" + Sha256Hex(ReadFile(item.path())) +
-                    "\t" + when + "\n");
+    lines.push_back(fs::relative(item.path(), root).string() + "\t" + std::to_string(info.st_size) +
+                    "\t" + Sha256Hex(ReadFile(item.path())) + "\t" + when + "\n");
   }
   std::sort(lines.begin(), lines.end());
   std::string listing;

@@ -51,9 +51,9 @@ std::string Banner();
 
 }  // namespace test_support
 
-#define SKIP_WITHOUT_CORPUS()                                                      \
-  do {                                                                             \
-    if (test_support::CorpusDir().empty())                                         \
+#define SKIP_WITHOUT_CORPUS()                                                       \
+  do {                                                                              \
+    if (test_support::CorpusDir().empty())                                          \
       GTEST_SKIP() << "the corpus of real packages (../shared/corpus) is not here"; \
   } while (0)
 

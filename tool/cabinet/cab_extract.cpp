@@ -168,8 +168,8 @@ int CabExtract(const CabinetJob& job) {
     close(probe);
   }
   ERF error{};
-  HFDI context = FDICreate(CabAlloc, CabFree, CabOpen, CabRead, CabWrite, CabClose, CabSeek,
-                           cpu80386, &error);
+  HFDI context =
+      FDICreate(CabAlloc, CabFree, CabOpen, CabRead, CabWrite, CabClose, CabSeek, cpu80386, &error);
   if (context == nullptr) return -1;
 
   int result = -1;

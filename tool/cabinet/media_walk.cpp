@@ -92,7 +92,9 @@ std::string WithSlashes(std::string value) {
   return value;
 }
 
-std::string LastSegment(const std::string& path) { return path.substr(files::FolderPart(path).size()); }
+std::string LastSegment(const std::string& path) {
+  return path.substr(files::FolderPart(path).size());
+}
 
 enum class StreamCopy { kNoStream, kWritten, kShortWrite };
 
@@ -203,8 +205,8 @@ void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::s
   };
 
   auto extract_cabinet = [&](const std::string& cabinet_path) {
-    CabinetJob job{cabinet_path, target_folder_, Verbose, &catalogue_, &file_keys,
-                   find_next_cabinet};
+    CabinetJob job{cabinet_path, target_folder_, Verbose,
+                   &catalogue_,  &file_keys,     find_next_cabinet};
     if (CabExtract(job) != 0) {
       ConsoleLine("ERROR: cabinet \"" + cabinet_path + "\" could not be extracted");
     }

@@ -22,7 +22,8 @@ void TMsiHandler::LoadCatalogue() {
   for (const auto& table : tables) {
     if (Query(table.sql, 0)) {
       while (FetchRow()) {
-        for (const auto& [field, column] : table.fields) catalogue_[column].Append(FieldString(field));
+        for (const auto& [field, column] : table.fields)
+          catalogue_[column].Append(FieldString(field));
         CloseHandle(record_);
       }
     }

@@ -38,7 +38,7 @@ bool MatchesMask(std::string_view mask, std::string_view name) {
   std::vector<char> any_from(name_size + 1, 0);
   bool have_literal_after = false;  // a non-"*" position lies after m
 
-  next_row[name_size] = 1;  // the mask and the name are both used up
+  next_row[name_size] = 1;      // the mask and the name are both used up
   bool only_wild_after = true;  // mask[m ..] is only "*" and "?"
 
   for (std::size_t m = mask_size; m-- > 0;) {

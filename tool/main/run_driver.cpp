@@ -13,7 +13,9 @@ bool Verbose = false;
 
 namespace {
 
-char UpperAsciiLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char UpperAsciiLetter(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool IsOption(const std::string& argument) { return argument.size() >= 2 && argument[0] == '-'; }
 

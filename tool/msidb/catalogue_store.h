@@ -33,16 +33,16 @@ class TextColumn {
 
 // Column numbers of the catalogue store.
 enum CatalogueColumn : std::size_t {
-  kFileKey = 0,           // File.File
-  kFileComponent = 1,     // File.Component_
-  kFileName = 2,          // File.FileName
-  kComponentKey = 3,      // Component.Component
+  kFileKey = 0,             // File.File
+  kFileComponent = 1,       // File.Component_
+  kFileName = 2,            // File.FileName
+  kComponentKey = 3,        // Component.Component
   kComponentDirectory = 4,  // Component.Directory_
-  kDirectoryKey = 5,      // Directory.Directory
-  kDirectoryParent = 6,   // Directory.Directory_Parent
-  kDirectoryDefault = 7,  // Directory.DefaultDir
-  kSelectedPath = 8,      // directory path of a selected entry
-  kSelectedName = 9,      // long file name of a selected entry
+  kDirectoryKey = 5,        // Directory.Directory
+  kDirectoryParent = 6,     // Directory.Directory_Parent
+  kDirectoryDefault = 7,    // Directory.DefaultDir
+  kSelectedPath = 8,        // directory path of a selected entry
+  kSelectedName = 9,        // long file name of a selected entry
   kCatalogueColumns = 13,
 };
 

@@ -27,9 +27,7 @@ bool TMsiHandler::Query(const std::string& sql, MSIHANDLE parameters) {
 
 bool TMsiHandler::FetchRow() { return MsiViewFetch(view_, &record_) == ERROR_SUCCESS; }
 
-int TMsiHandler::FieldInteger(unsigned field) const {
-  return MsiRecordGetInteger(record_, field);
-}
+int TMsiHandler::FieldInteger(unsigned field) const { return MsiRecordGetInteger(record_, field); }
 
 std::string TMsiHandler::FieldString(unsigned field) const {
   // One request for the usual short value; a longer one is asked for again

@@ -34,25 +34,28 @@ class ListingTest : public ::testing::Test {
 };
 
 TEST_F(ListingTest, FoldersComeFromTheDirectoryRowsDownFromTheRoot) {
-  auto package = CataloguePackage(
-      {{"TARGETDIR", "", "SourceDir"},
-       {"ProgramFilesFolder", "TARGETDIR", "."},
-       {"APPDIR", "ProgramFilesFolder", "MYAPP~1|MyApp"},
-       {"TS", "APPDIR", "Tgt:Src"},
-       {"BOTH", "APPDIR", "TGT~1|Target:SRC~1|Source"},
-       {"COLON", "APPDIR", "Name:"},
-       {"SHORTONLY", "APPDIR", "Short|"}},
-      {{"Root", "TARGETDIR"}, {"App", "APPDIR"}, {"Ts", "TS"}, {"Both", "BOTH"},
-       {"Colon", "COLON"}, {"ShortOnly", "SHORTONLY"}},
-      {{"f1", "Root", "ROOT.TXT"},
-       {"f2", "App", "README.TXT"},
-       {"f3", "App", "NOTES~1.TXT|Release notes.txt"},
-       {"f4", "Ts", "a.txt"},
-       {"f5", "Both", "b.txt"},
-       {"f6", "Colon", "c.txt"},
-       {"f7", "ShortOnly", "d.txt"},
-       {"f8", "App", "LAST|"},
-       {"f9", "App", ""}});
+  auto package = CataloguePackage({{"TARGETDIR", "", "SourceDir"},
+                                   {"ProgramFilesFolder", "TARGETDIR", "."},
+                                   {"APPDIR", "ProgramFilesFolder", "MYAPP~1|MyApp"},
+                                   {"TS", "APPDIR", "Tgt:Src"},
+                                   {"BOTH", "APPDIR", "TGT~1|Target:SRC~1|Source"},
+                                   {"COLON", "APPDIR", "Name:"},
+                                   {"SHORTONLY", "APPDIR", "Short|"}},
+                                  {{"Root", "TARGETDIR"},
+                                   {"App", "APPDIR"},
+                                   {"Ts", "TS"},
+                                   {"Both", "BOTH"},
+                                   {"Colon", "COLON"},
+                                   {"ShortOnly", "SHORTONLY"}},
+                                  {{"f1", "Root", "ROOT.TXT"},
+                                   {"f2", "App", "README.TXT"},
+                                   {"f3", "App", "NOTES~1.TXT|Release notes.txt"},
+                                   {"f4", "Ts", "a.txt"},
+                                   {"f5", "Both", "b.txt"},
+                                   {"f6", "Colon", "c.txt"},
+                                   {"f7", "ShortOnly", "d.txt"},
+                                   {"f8", "App", "LAST|"},
+                                   {"f9", "App", ""}});
   EXPECT_EQ(List(package),
             "SourceDir/ROOT.TXT\r\n"
             "SourceDir/./MyApp/README.TXT\r\n"
@@ -67,27 +70,32 @@ TEST_F(ListingTest, FoldersComeFromTheDirectoryRowsDownFromTheRoot) {
 }
 
 TEST_F(ListingTest, BrokenFolderChainsEndWithoutHanging) {
-  auto package = CataloguePackage(
-      {{"TARGETDIR", "", "SourceDir"},
-       {"SELF", "SELF", "Self"},          // its own parent: a root
-       {"A", "C", "a"},                   // A -> C -> B -> A: a cycle
-       {"B", "A", "b"},
-       {"C", "B", "c"},
-       {"ORPHAN", "IVINETSTANDARDROOTDIR", "Framework32"},
-       {"dup", "TARGETDIR", "first"},
-       {"dup", "TARGETDIR", "second"},    // the first row with a key wins
-       {"Dup", "TARGETDIR", "other"}},    // keys differ in case
-      {{"Self", "SELF"}, {"Cycle", "A"}, {"Orphan", "ORPHAN"}, {"Nowhere", "NOSUCHDIR"},
-       {"Dup", "dup"}, {"DupCase", "Dup"}, {"Comp", "TARGETDIR"}, {"Comp", "SELF"}},
-      {{"s", "Self", "s.txt"},
-       {"c", "Cycle", "c.txt"},
-       {"o", "Orphan", "o.txt"},
-       {"n", "Nowhere", "n.txt"},
-       {"lost", "NoComponent", "lost.txt"},
-       {"d", "Dup", "d.txt"},
-       {"D", "DupCase", "D.txt"},
-       {"k", "Comp", "k.txt"},
-       {"k2", "comp", "k2.txt"}});
+  auto package = CataloguePackage({{"TARGETDIR", "", "SourceDir"},
+                                   {"SELF", "SELF", "Self"},  // its own parent: a root
+                                   {"A", "C", "a"},           // A -> C -> B -> A: a cycle
+                                   {"B", "A", "b"},
+                                   {"C", "B", "c"},
+                                   {"ORPHAN", "IVINETSTANDARDROOTDIR", "Framework32"},
+                                   {"dup", "TARGETDIR", "first"},
+                                   {"dup", "TARGETDIR", "second"},  // the first row with a key wins
+                                   {"Dup", "TARGETDIR", "other"}},  // keys differ in case
+                                  {{"Self", "SELF"},
+                                   {"Cycle", "A"},
+                                   {"Orphan", "ORPHAN"},
+                                   {"Nowhere", "NOSUCHDIR"},
+                                   {"Dup", "dup"},
+                                   {"DupCase", "Dup"},
+                                   {"Comp", "TARGETDIR"},
+                                   {"Comp", "SELF"}},
+                                  {{"s", "Self", "s.txt"},
+                                   {"c", "Cycle", "c.txt"},
+                                   {"o", "Orphan", "o.txt"},
+                                   {"n", "Nowhere", "n.txt"},
+                                   {"lost", "NoComponent", "lost.txt"},
+                                   {"d", "Dup", "d.txt"},
+                                   {"D", "DupCase", "D.txt"},
+                                   {"k", "Comp", "k.txt"},
+                                   {"k2", "comp", "k2.txt"}});
   EXPECT_EQ(List(package),
             "Self/s.txt\r\n"
             "b/c/a/c.txt\r\n"
@@ -133,18 +141,17 @@ TEST_F(ListingTest, LongValuesAndCodepagesComeThroughWhole) {
   auto package = tool_tests::SmallApplication(
       {{"F1", "Main", long_name}, {"F2", "Main", "CAFE~1.TXT|caf\xc3\xa9 \xe4\xb8\xad.txt"}});
   package.codepage = 65001;
-  EXPECT_EQ(List(package),
-            "SourceDir/./MyApp/" + long_name + "\r\n" +
-                "SourceDir/./MyApp/caf\xc3\xa9 \xe4\xb8\xad.txt\r\n" + "2/2 files\r\n");
+  EXPECT_EQ(List(package), "SourceDir/./MyApp/" + long_name + "\r\n" +
+                               "SourceDir/./MyApp/caf\xc3\xa9 \xe4\xb8\xad.txt\r\n" +
+                               "2/2 files\r\n");
   package.tables[0].rows.pop_back();
-  package.tables[0].rows.push_back({fixtures::Str("F3"), fixtures::Str("Main"),
-                                    fixtures::Str("\xe4\xb8\xad\xe6\x96\x87.txt"),
-                                    fixtures::Int(1), fixtures::Null(), fixtures::Null(),
-                                    fixtures::Int(0), fixtures::Int(3)});
+  package.tables[0].rows.push_back(
+      {fixtures::Str("F3"), fixtures::Str("Main"), fixtures::Str("\xe4\xb8\xad\xe6\x96\x87.txt"),
+       fixtures::Int(1), fixtures::Null(), fixtures::Null(), fixtures::Int(0), fixtures::Int(3)});
   package.codepage = 936;
-  EXPECT_EQ(List(package, "*.TXT"),
-            "SourceDir/./MyApp/" + long_name + "\r\n" +
-                "SourceDir/./MyApp/\xe4\xb8\xad\xe6\x96\x87.txt\r\n" + "2/2 files\r\n");
+  EXPECT_EQ(List(package, "*.TXT"), "SourceDir/./MyApp/" + long_name + "\r\n" +
+                                        "SourceDir/./MyApp/\xe4\xb8\xad\xe6\x96\x87.txt\r\n" +
+                                        "2/2 files\r\n");
 }
 
 }  // namespace
