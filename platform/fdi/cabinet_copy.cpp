@@ -390,19 +390,29 @@ bool CabinetCopy::FindFolderMatch(const char* name, CallbackString* path) {
 mscabd_file* CabinetCopy::FindDecodedFile(std::size_t cabinet, std::size_t index) {
   // Once cabinets are joined, libmspack lists the first cabinet's entries
   // followed by those of each following cabinet, less the tails of entries
-  // continued from the cabinet before.
-  std::size_t position = 0;
-  for (std::size_t i = 0; i <= cabinet; ++i) {
-    const CallbackVector<CabinetEntry>& entries = chain_[i].directory.entries;
-    std::size_t end = i == cabinet ? index : entries.size();
-    for (std::size_t j = 0; j < end; ++j) {
-      if (i == 0 || !entries[j].FromPrevious()) ++position;
+  // continued from the cabinet before. Each cabinet's share of that list is
+  // looked up once, so a copy walks the list once per cabinet, not once per
+  // entry.
+  Cabinet& owner = chain_[cabinet];
+  const CallbackVector<CabinetEntry>& entries = owner.directory.entries;
+  if (owner.decoded_files.size() != entries.size()) {
+    std::size_t position = 0;
+    for (std::size_t i = 0; i < cabinet; ++i) {
+      for (const CabinetEntry& entry : chain_[i].directory.entries) {
+        if (i == 0 || !entry.FromPrevious()) ++position;
+      }
+    }
+    mscabd_file* file = chain_.front().decoded->files;
+    for (; file != nullptr && position > 0; --position) file = file->next;
+    owner.decoded_files.assign(entries.size(), nullptr);
+    for (std::size_t j = 0; j < entries.size() && file != nullptr; ++j) {
+      if (cabinet != 0 && entries[j].FromPrevious()) continue;
+      owner.decoded_files[j] = file;
+      file = file->next;
     }
   }
-  mscabd_file* file = chain_.front().decoded->files;
-  for (; file != nullptr && position > 0; --position) file = file->next;
-  if (file == nullptr || !SameEntry(*file, chain_[cabinet].directory.entries[index]))
-    return nullptr;
+  mscabd_file* file = owner.decoded_files[index];
+  if (file == nullptr || !SameEntry(*file, entries[index])) return nullptr;
   return file;
 }
 

@@ -52,10 +52,15 @@ class CabinetCopy {
   // path stays put while libmspack holds on to it.
   struct Cabinet {
     explicit Cabinet(const Callbacks& callbacks)
-        : path(CallbackAllocator<char>(callbacks)), directory(callbacks) {}
+        : path(CallbackAllocator<char>(callbacks)),
+          directory(callbacks),
+          decoded_files(CallbackAllocator<mscabd_file*>(callbacks)) {}
     CallbackString path;
     CabinetDirectory directory;
     mscabd_cabinet* decoded = nullptr;  // joined into chain_[0].decoded once appended
+    // libmspack's file for each entry of the directory (null for the tails
+    // of entries continued from the cabinet before); made at first use.
+    CallbackVector<mscabd_file*> decoded_files;
   };
 
   bool Fail(FDIERROR error, int decoder_error = 0);
