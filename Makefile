@@ -29,6 +29,7 @@ demo: build
 	scripts/demo $(BUILD)
 
 bench: build
+	@scripts/install-deps cabextract time
 	scripts/bench $(BUILD)
 
 FUZZ_SECONDS ?= 60
