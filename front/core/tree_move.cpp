@@ -60,6 +60,16 @@ bool CopyInPlace(const std::string& source, const struct stat& info, const std::
 bool MoveEntry(const std::string& source, const std::string& target,
                const std::string& target_folder);
 
+// Moves each entry of the folder `source` into the folder `target`.
+bool MoveEveryEntry(const std::string& source, const std::string& target) {
+  const auto names = ListFolder(source);
+  if (!names) return false;
+  for (const std::string& name : *names) {
+    if (!MoveEntry(source + "/" + name, target + "/" + name, target)) return false;
+  }
+  return true;
+}
+
 // Merges the folder `source` into `target` (which may be missing).
 bool MoveFolder(const std::string& source, const struct stat& info, const std::string& target) {
   struct stat existing {};
@@ -72,11 +82,7 @@ bool MoveFolder(const std::string& source, const struct stat& info, const std::s
   } else if (!S_ISDIR(existing.st_mode)) {
     return false;
   }
-  const auto names = ListFolder(source);
-  if (!names) return false;
-  for (const std::string& name : *names) {
-    if (!MoveEntry(source + "/" + name, target + "/" + name, target)) return false;
-  }
+  if (!MoveEveryEntry(source, target)) return false;
   if (created) {
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     ::chmod(target.c_str(), info.st_mode & 07777);
@@ -109,12 +115,7 @@ bool MoveFolderContents(const std::string& source, const std::string& target) {
   } else if (!S_ISDIR(existing.st_mode)) {
     return false;
   }
-  const auto names = ListFolder(source);
-  if (!names) return false;
-  for (const std::string& name : *names) {
-    if (!MoveEntry(source + "/" + name, target + "/" + name, target)) return false;
-  }
-  return true;
+  return MoveEveryEntry(source, target);
 }
 
 }  // namespace tarvelin

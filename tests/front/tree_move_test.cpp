@@ -81,23 +81,39 @@ TEST(TreeMove, CreatesTheMissingResultFolderWithABlankInItsPath) {
   EXPECT_TRUE(fs::is_empty(source));
 }
 
-TEST(TreeMove, AcrossFileSystemsCopiesKeepingTimesAndModes) {
-  // The source on a tmpfs, the target on the disk that holds the build.
-  const fs::path shm = "/dev/shm";
-  struct stat shm_info {
-  }, disk_info{};
-  if (stat(shm.c_str(), &shm_info) != 0 || stat(FRONT_TEST_DISK_DIR, &disk_info) != 0 ||
-      shm_info.st_dev == disk_info.st_dev)
-    GTEST_SKIP() << "no second file system at /dev/shm";
-  char shm_pattern[] = "/dev/shm/tarvelin-move-XXXXXX";
-  ASSERT_NE(mkdtemp(shm_pattern), nullptr);
-  const fs::path shm_dir = shm_pattern;
-  char disk_pattern[] = FRONT_TEST_DISK_DIR "/move-XXXXXX";
-  ASSERT_NE(mkdtemp(disk_pattern), nullptr);
-  const fs::path disk_dir = disk_pattern;
+// A source folder on a tmpfs and a target on the disk that holds the build,
+// so that a move between them crosses file systems.
+class TreeMoveAcrossFileSystems : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    struct stat shm_info {
+    }, disk_info{};
+    if (stat("/dev/shm", &shm_info) != 0 || stat(FRONT_TEST_DISK_DIR, &disk_info) != 0 ||
+        shm_info.st_dev == disk_info.st_dev)
+      GTEST_SKIP() << "no second file system at /dev/shm";
+    char shm_pattern[] = "/dev/shm/tarvelin-move-XXXXXX";
+    ASSERT_NE(mkdtemp(shm_pattern), nullptr);
+    shm_dir_ = shm_pattern;
+    char disk_pattern[] = FRONT_TEST_DISK_DIR "/move-XXXXXX";
+    ASSERT_NE(mkdtemp(disk_pattern), nullptr);
+    disk_dir_ = disk_pattern;
+    source_ = shm_dir_ / "SourceDir";
+    target_ = disk_dir_ / "foo_EXT";
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    if (!shm_dir_.empty()) fs::remove_all(shm_dir_, ignored);
+    if (!disk_dir_.empty()) fs::remove_all(disk_dir_, ignored);
+  }
+  fs::path shm_dir_;
+  fs::path disk_dir_;
+  fs::path source_;
+  fs::path target_;
+};
 
-  const fs::path source = shm_dir / "SourceDir";
-  const fs::path target = disk_dir / "foo_EXT";
+TEST_F(TreeMoveAcrossFileSystems, CopiesKeepingTimesAndModes) {
+  const fs::path& source = source_;
+  const fs::path& target = target_;
   MakeSourceTree(source);
   const auto before = Files(source);
   Put(target / "PFiles/App/app.exe", "old");
@@ -114,9 +130,6 @@ TEST(TreeMove, AcrossFileSystemsCopiesKeepingTimesAndModes) {
   stat((target / "PFiles/App/Docs/readme.txt").c_str(), &readme);
   stat((target / "Win/sys.dll").c_str(), &dll);
   const bool source_empty = fs::is_empty(source);
-  std::error_code ignored;
-  fs::remove_all(shm_dir, ignored);
-  fs::remove_all(disk_dir, ignored);
 
   ASSERT_TRUE(moved);
   EXPECT_EQ(after, before);
@@ -126,21 +139,9 @@ TEST(TreeMove, AcrossFileSystemsCopiesKeepingTimesAndModes) {
   EXPECT_TRUE(source_empty);
 }
 
-TEST(TreeMove, AFullDiskAcrossFileSystemsLeavesTheSourceWhole) {
-  const fs::path shm = "/dev/shm";
-  struct stat shm_info {
-  }, disk_info{};
-  if (stat(shm.c_str(), &shm_info) != 0 || stat(FRONT_TEST_DISK_DIR, &disk_info) != 0 ||
-      shm_info.st_dev == disk_info.st_dev)
-    GTEST_SKIP() << "no second file system at /dev/shm";
-  char shm_pattern[] = "/dev/shm/tarvelin-move-XXXXXX";
-  ASSERT_NE(mkdtemp(shm_pattern), nullptr);
-  const fs::path shm_dir = shm_pattern;
-  char disk_pattern[] = FRONT_TEST_DISK_DIR "/move-XXXXXX";
-  ASSERT_NE(mkdtemp(disk_pattern), nullptr);
-  const fs::path disk_dir = disk_pattern;
-  const fs::path source = shm_dir / "SourceDir";
-  const fs::path target = disk_dir / "foo_EXT";
+TEST_F(TreeMoveAcrossFileSystems, AFullDiskLeavesTheSourceWhole) {
+  const fs::path& source = source_;
+  const fs::path& target = target_;
   Put(source / "big.bin", std::string(1 << 20, 'b'));
   Put(target / "big.bin", "the old one");
 
@@ -157,9 +158,6 @@ TEST(TreeMove, AFullDiskAcrossFileSystemsLeavesTheSourceWhole) {
 
   const auto left = Files(source);
   const auto there = Files(target);
-  std::error_code ignored;
-  fs::remove_all(shm_dir, ignored);
-  fs::remove_all(disk_dir, ignored);
 
   EXPECT_FALSE(moved);
   // The source is whole, the old target file untouched, no part file left.
