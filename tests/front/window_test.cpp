@@ -237,6 +237,16 @@ void WindowTest::UseStagingRoot(const QString& root) {
   qputenv("TMPDIR", QFile::encodeName(staging_root_->path()));
 }
 
+namespace {
+
+// Copies the real package of the corpus to `package`.
+bool CopyPutty(const QString& package) {
+  return QFile::copy(QString::fromStdString((test_support::CorpusDir() / kPutty).string()) + ".msi",
+                     package);
+}
+
+}  // namespace
+
 bool WindowTest::RunDrop(Form1& form, const QStringList& paths, std::optional<QPoint> at) {
   QSignalSpy finished(&form, &Form1::runFinished);
   DropOn(form, form.List1(), Files(paths), at);
@@ -403,8 +413,7 @@ void WindowTest::wholeRunFilesTheTreeAndTheScriptBesideThePackage() {
   const QString folder = work_->path() + "/my packages";
   QVERIFY(QDir().mkpath(folder));
   const QString package = folder + "/" + kPutty + ".msi";
-  QVERIFY(QFile::copy(
-      QString::fromStdString((test_support::CorpusDir() / kPutty).string()) + ".msi", package));
+  QVERIFY(CopyPutty(package));
   const std::string package_sha = Sha256OfFile(package);
 
   QVERIFY(RunDrop(form, {package}));
@@ -436,8 +445,7 @@ void WindowTest::mergesIntoAnExistingResultFolder() {
   QVERIFY(QTest::qWaitForWindowExposed(&form));
   const QString folder = work_->path();
   const QString package = folder + "/" + kPutty + ".msi";
-  QVERIFY(QFile::copy(
-      QString::fromStdString((test_support::CorpusDir() / kPutty).string()) + ".msi", package));
+  QVERIFY(CopyPutty(package));
   const QString result = folder + "/putty-0_EXT";
   Put(result, "PFiles/PuTTY/README.txt", "an old readme, to be replaced");
   Put(result, "PFiles/PuTTY/mine.txt", "the user's own");
@@ -480,8 +488,7 @@ void WindowTest::staleStagingFilesAreReplaced() {
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
   const QString package = work_->path() + "/" + kPutty + ".msi";
-  QVERIFY(QFile::copy(
-      QString::fromStdString((test_support::CorpusDir() / kPutty).string()) + ".msi", package));
+  QVERIFY(CopyPutty(package));
   QVERIFY(RunDrop(form, {package}));
   const QString result = work_->path() + "/putty-0_EXT";
   QCOMPARE(TreeWithoutScript(result, "putty-0_ext.reg"), ExpectedResultTree(kPutty));
@@ -505,8 +512,7 @@ void WindowTest::movesAcrossFileSystems() {
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
   const QString package = on_disk.path() + "/" + kPutty + ".msi";
-  QVERIFY(QFile::copy(
-      QString::fromStdString((test_support::CorpusDir() / kPutty).string()) + ".msi", package));
+  QVERIFY(CopyPutty(package));
   QVERIFY(RunDrop(form, {package}));
   const QString result = on_disk.path() + "/putty-0_EXT";
   // The listing holds the modification times: kept across the copy.
@@ -521,8 +527,7 @@ void WindowTest::failedMoveKeepsWhatWasNotMoved() {
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
   const QString package = work_->path() + "/" + kPutty + ".msi";
-  QVERIFY(QFile::copy(
-      QString::fromStdString((test_support::CorpusDir() / kPutty).string()) + ".msi", package));
+  QVERIFY(CopyPutty(package));
   // A file stands where a folder of the result must go. (Tests run as root,
   // where read-only modes stop nothing.)
   const QString result = work_->path() + "/putty-0_EXT";
