@@ -184,6 +184,15 @@ bool CabinetCopy::CopyEntriesOf(std::size_t cabinet) {
     if (entry.ToNext() && directory.FolderOf(entry) == continued_folder) folder_continues = true;
   }
   bool joined = false;
+  // When a following cabinet cannot be had, the copy ends as a decoder
+  // reading in order would end it, at the cut: the entries before it are
+  // still decoded from this cabinet alone (each one whose data, with what
+  // the decoder reads ahead, lies in whole blocks here comes out whole; the
+  // first that reaches the cut fails), then the copy fails with the reason
+  // the cabinet was missing.
+  bool join_failed = false;
+  FDIERROR join_error = FDIERROR_NONE;
+  int join_decoder_error = 0;
   for (std::size_t i = 0; i < directory.entries.size(); ++i) {
     const CabinetEntry& entry = directory.entries[i];
     std::size_t folder = directory.FolderOf(entry);
@@ -200,11 +209,20 @@ bool CabinetCopy::CopyEntriesOf(std::size_t cabinet) {
     // libmspack reads ahead of the entry it decodes, so a folder that goes
     // on in the following cabinets has them joined before its first entry.
     if (folder == continued_folder && folder_continues && !joined) {
-      if (!JoinFollowing(cabinet)) return false;
       joined = true;
+      if (!JoinFollowing(cabinet)) {
+        join_failed = true;
+        join_error = error_;
+        join_decoder_error = decoder_error_;
+      }
     }
-    if (!CopyEntry(cabinet, i)) return false;
+    if (join_failed && entry.ToNext()) break;
+    if (!CopyEntry(cabinet, i)) {
+      if (join_failed) return Fail(join_error, join_decoder_error);
+      return false;
+    }
   }
+  if (join_failed) return Fail(join_error, join_decoder_error);
   return true;
 }
 

@@ -8,7 +8,10 @@
 // with fdintNEXT_CABINET and joined to the set with libmspack's append before
 // the folder's first entry is decoded (libmspack's decoders read ahead, past
 // the entry they decode), as are the cabinets after it as long as an entry
-// goes on. Entries that the following cabinet lists in the continued folder
+// goes on. When a following cabinet cannot be had, the entries before the
+// cut are still decoded from the cabinets at hand (those that the decoder
+// can finish without reading past the cut come out whole), and the copy
+// then fails. Entries that the following cabinet lists in the continued folder
 // besides the continued ones are handled too; libmspack's joining drops such
 // entries, though, so for them the copy fails with FDIERROR_CORRUPT_CABINET
 // (cabinet makers start a new folder after a cut, so sets do not hold them). Entries of a

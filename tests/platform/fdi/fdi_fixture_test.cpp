@@ -189,10 +189,37 @@ TEST_F(FdiCabinetSetTest, AMissingNextCabinetIsAskedForAgainAndMinusOneEndsTheCo
   ASSERT_EQ(next.size(), 2u);
   EXPECT_EQ(next[0].fdie, FDIERROR_NONE);
   EXPECT_EQ(next[1].fdie, FDIERROR_CABINET_NOT_FOUND);
-  // The set is joined before the folder's first entry is decoded, so
-  // nothing of that folder was written.
-  EXPECT_TRUE(session.EventsOf(fdintCOPY_FILE).empty());
-  EXPECT_TRUE(session.Written().empty());
+  // The entry before the cut is still asked for, but its data block is read
+  // past into the cut one, so it does not come out.
+  ASSERT_EQ(session.EventsOf(fdintCOPY_FILE).size(), 1u);
+  EXPECT_EQ(session.EventsOf(fdintCOPY_FILE)[0].psz1, "Head");
+  EXPECT_TRUE(session.EventsOf(fdintCLOSE_FILE_INFO).empty());
+}
+
+TEST_F(FdiCabinetSetTest, EntriesWellBeforeAMissingCabinetComeOutWhole) {
+  for (CabCompression compression :
+       {CabCompression::kStored, CabCompression::kMszip, CabCompression::kLzxUncompressed}) {
+    SCOPED_TRACE(static_cast<int>(compression));
+    CabinetDescription description;
+    description.compression = compression;
+    description.files = {{"First", Pattern(5000, 21)},
+                         {"Second", Pattern(20000, 22)},
+                         {"Spanning", Pattern(400000, 23)}};
+    test_support::TempDir cabinets;
+    test_support::WriteFile(cabinets / "one.cab", CutCabinet(fixtures::WriteCabinet(description),
+                                                             {"one.cab", "two.cab"}, {8})[0]);
+    test_support::TempDir output;
+    Fdi fdi;
+    Session session(output.path().string());
+    EXPECT_FALSE(session.Copy(fdi, "one.cab", cabinets.path().string() + "/"));
+    EXPECT_EQ(fdi.erf().erfOper, FDIERROR_USER_ABORT);
+    std::vector<Event> closed = session.EventsOf(fdintCLOSE_FILE_INFO);
+    ASSERT_EQ(closed.size(), 2u);
+    EXPECT_EQ(closed[0].psz1, "First");
+    EXPECT_EQ(closed[1].psz1, "Second");
+    EXPECT_TRUE(SameBytes(session.Written()["First"], description.files[0].data));
+    EXPECT_TRUE(SameBytes(session.Written()["Second"], description.files[1].data));
+  }
 }
 
 TEST_F(FdiCabinetSetTest, ACalleeThatAlwaysAnswersZeroIsNotAskedForever) {

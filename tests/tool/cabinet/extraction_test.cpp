@@ -233,23 +233,22 @@ TEST_F(ExtractionTest, AFileSpanningTwoCabinetsIsExtractedWhole) {
             "Extract from inside CAB: Disk1.cab\r\n3/3 files\r\n");
   EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/big.bin"), big.data);
 
-  // Without the second cabinet the copy of the set ends: the folder that
-  // goes on into it gives nothing, and what an earlier cabinet gave stays.
-  fixtures::CabinetDescription rest;
-  rest.files = {CabFile{big.key, big.data}, CabFile{kB.key, kB.data}};
-  const auto rest_set = fixtures::WriteCabinetSet(rest, {"Disk1.cab", "Disk2.cab"});
-  WritePackage({kA, big, kB}, {"#A.cab", "#Disk1.cab", "Disk2.cab"},
-               {{"A.cab", Cabinet({kA})}, {"Disk1.cab", rest_set[0]}});
+  // Without the second cabinet the copy of the set ends: what lay whole in
+  // the first cabinet stays, the file that crosses into the missing one does
+  // not appear, nor does anything after it.
+  set.compression = CabCompression::kStored;
+  const auto stored = fixtures::WriteCabinetSet(set, {"Disk1.cab", "Disk2.cab"});
+  WritePackage({kA, big, kB}, {"#Disk1.cab", "Disk2.cab"}, {{"Disk1.cab", stored[0]}});
   fs::remove(package_folder_ + "/Disk2.cab");
   fs::remove_all(out_);
   EXPECT_EQ(Extract({"x", package_, "*", out_}),
-            "Extract from inside CAB: A.cab\r\n"
             "Extract from inside CAB: Disk1.cab\r\n"
             "ERROR: cabinet \"" +
                 out_ + "/Disk1.cab\" could not be extracted\r\n" + "ERROR: outside CAB \"" +
                 package_folder_ + "/Disk2.cab\" not exists\r\n" + "3/3 files\r\n");
   EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/a.txt"), kA.data);
   EXPECT_FALSE(fs::exists(out_ + "/SourceDir/MyApp/big.bin"));
+  EXPECT_FALSE(fs::exists(out_ + "/SourceDir/MyApp/b.txt"));
   EXPECT_FALSE(fs::exists(out_ + "/BIG"));
   EXPECT_FALSE(fs::exists(out_ + "/Disk1.cab"));
 }
