@@ -5,8 +5,40 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QStringList>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char kHelp[] =
+    "Usage: tarvelin [FILE.msi...]\n"
+    "\n"
+    "A small window that stays above the others: drop a Windows Installer\n"
+    "package on its list and it extracts the package's files into FOLDER/NAME_EXT\n"
+    "beside the package (NAME: the file name up to its first dot), with the\n"
+    "package's registry entries as NAME_ext.reg in that folder. Files named on\n"
+    "the command line are taken like a drop. Texts are in Simplified Chinese.\n"
+    "\n"
+    "  -h, --help     this text\n"
+    "      --version  the version\n"
+    "\n"
+    "See also: pandrel(1), tarvelin(1).\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before the window system is needed, so that they work on a
+  // console without a display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::puts("tarvelin 0.5");
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
   tarvelin::Form1 form;
   QObject::connect(&form, &tarvelin::Form1::programEnded, &app, &QCoreApplication::quit,
