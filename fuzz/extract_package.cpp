@@ -31,8 +31,10 @@ std::vector<std::string> SeedCabinets() {
     description.block_size = 4096;
     description.files = {{"FA", std::string(5000, 'a') + "alpha\n"},
                          {"FB", "bravo\n"},
-                         {"FC", "charlie charlie charlie\n"}};
+                         {"FC", std::string(40000, 'c') + "charlie\n"}};
     cabinets.push_back(fixtures::WriteCabinet(description));
+    // The first cabinet of a set whose second one is never there.
+    cabinets.push_back(fixtures::WriteCabinetSet(description, {"A.cab", "B.cab"}).front());
   }
   return cabinets;
 }

@@ -13,7 +13,8 @@ namespace fuzz_support {
 // "A.cab" holding `cabinet`, or beside it.
 std::string ExtractPackage(bool inside, const std::string& cabinet);
 
-// Cabinets of those three files: stored, MSZIP and LZX.
+// Cabinets of those three files: stored, MSZIP and LZX, each whole and as
+// the first of a set of two.
 std::vector<std::string> SeedCabinets();
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
