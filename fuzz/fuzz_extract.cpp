@@ -2,10 +2,6 @@
 // with `x` into a scratch folder. The first byte picks where the cabinet
 // lies (inside the package or beside it) and whether `-v` is given; the rest
 // is the cabinet.
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -14,51 +10,27 @@
 
 #include "extract_package.h"
 #include "main/run_driver.h"
-
-namespace {
+#include "scratch_folder.h"
 
 namespace fs = std::filesystem;
 
-struct Scratch {
-  Scratch() {
-    char pattern[] = "/tmp/fuzz-extract-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) abort();
-    folder = pattern;
-    // The tool's lines are of no interest here.
-    int null = open("/dev/null", O_WRONLY);
-    if (null < 0 || dup2(null, STDOUT_FILENO) < 0) abort();
-    close(null);
-    fuzz_support::WriteFile(folder / "outside.msi", fuzz_support::ExtractPackage(false, ""));
-  }
-  ~Scratch() {
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
-  }
-  fs::path folder;
-};
-
-Scratch& TheScratch() {
-  static Scratch scratch;
-  return scratch;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
-  Scratch& scratch = TheScratch();
+  const fs::path& scratch = fuzz_support::ScratchFolder();
   const bool inside = (data[0] & 1) != 0;
   const bool verbose = (data[0] & 2) != 0;
   const std::string cabinet(reinterpret_cast<const char*>(data) + 1, size - 1);
 
-  std::string package = (scratch.folder / "outside.msi").string();
+  std::string package = (scratch / "outside.msi").string();
+  if (!fs::exists(package))
+    fuzz_support::WriteFile(package, fuzz_support::ExtractPackage(false, ""));
   if (inside) {
-    package = (scratch.folder / "inside.msi").string();
+    package = (scratch / "inside.msi").string();
     fuzz_support::WriteFile(package, fuzz_support::ExtractPackage(true, cabinet));
   } else {
-    fuzz_support::WriteFile(scratch.folder / "A.cab", cabinet);
+    fuzz_support::WriteFile(scratch / "A.cab", cabinet);
   }
-  const std::string out = (scratch.folder / "out").string();
+  const std::string out = (scratch / "out").string();
   if (verbose) {
     RunPandrel({"x", "-v", package, "*", out});
   } else {
