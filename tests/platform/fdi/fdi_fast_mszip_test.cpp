@@ -180,33 +180,22 @@ TEST_F(FdiFastMszipTest, DamagedDataBlocksFailTheCopy) {
     std::function<void(std::string&)> apply;
     int decoder_error;
   };
+  // Block 1 with its checksum cleared (so that the damage itself is what
+  // the decoder meets) and the 16-bit field at `field` set to `value`.
+  auto unchecked_field = [&](std::size_t field, unsigned value) {
+    return [&, field, value](std::string& c) {
+      c.replace(block1, 4, 4, '\0');
+      Layout::PutU16(c, block1 + field, value);
+    };
+  };
   const std::vector<Damage> damages = {
       {"a flipped data byte under a checksum", [&](std::string& c) { c[block1 + 8 + 100] ^= 0x20; },
        MSPACK_ERR_CHECKSUM},
-      {"a declared size one short, no checksum",
-       [&](std::string& c) {
-         c.replace(block1, 4, 4, '\0');
-         Layout::PutU16(c, block1 + 6, 32767);
-       },
-       MSPACK_ERR_DECRUNCH},
-      {"a declared size over 32 KiB",
-       [&](std::string& c) {
-         c.replace(block1, 4, 4, '\0');
-         Layout::PutU16(c, block1 + 6, 32769);
-       },
+      {"a declared size one short, no checksum", unchecked_field(6, 32767), MSPACK_ERR_DECRUNCH},
+      {"a declared size over 32 KiB", unchecked_field(6, 32769), MSPACK_ERR_DATAFORMAT},
+      {"a block continued in a next cabinet that is not there", unchecked_field(6, 0),
        MSPACK_ERR_DATAFORMAT},
-      {"a block continued in a next cabinet that is not there",
-       [&](std::string& c) {
-         c.replace(block1, 4, 4, '\0');
-         Layout::PutU16(c, block1 + 6, 0);
-       },
-       MSPACK_ERR_DATAFORMAT},
-      {"compressed data over 38 KiB",
-       [&](std::string& c) {
-         c.replace(block1, 4, 4, '\0');
-         Layout::PutU16(c, block1 + 4, 32768 + 6144 + 1);
-       },
-       MSPACK_ERR_DATAFORMAT},
+      {"compressed data over 38 KiB", unchecked_field(4, 32768 + 6144 + 1), MSPACK_ERR_DATAFORMAT},
       {"no CK signature",
        [&](std::string& c) {
          c.replace(block1, 4, 4, '\0');
