@@ -11,9 +11,9 @@
 #include <exception>
 
 #include "cabinet/safe_names.h"
+#include "console/console.h"
 #include "fdi/fdi.h"
 #include "files/files.h"
-#include "main/console.h"
 
 FileKeyIndex IndexFileKeys(const CatalogueStore& catalogue) {
   FileKeyIndex index;

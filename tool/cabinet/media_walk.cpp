@@ -8,9 +8,9 @@
 
 #include "cabinet/cab_extract.h"
 #include "cabinet/safe_names.h"
+#include "console/console.h"
+#include "console/verbose.h"
 #include "files/files.h"
-#include "main/console.h"
-#include "main/verbose.h"
 #include "msidb/msi_handler.h"
 
 namespace {

@@ -7,9 +7,9 @@
 
 #include "cabinet/safe_names.h"
 #include "catalogue/names.h"
+#include "console/console.h"
+#include "console/verbose.h"
 #include "files/files.h"
-#include "main/console.h"
-#include "main/verbose.h"
 #include "msidb/msi_handler.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // and the `l` listing.
 #include "catalogue/mask.h"
 #include "catalogue/names.h"
-#include "main/console.h"
+#include "console/console.h"
 #include "msidb/msi_handler.h"
 
 void TMsiHandler::SelectFiles(const std::string& mask, bool list) {

@@ -4,12 +4,10 @@
 #include <memory>
 #include <new>
 
+#include "console/console.h"
+#include "console/verbose.h"
 #include "files/files.h"
-#include "main/console.h"
-#include "main/verbose.h"
 #include "msidb/msi_handler.h"
-
-bool Verbose = false;
 
 namespace {
 

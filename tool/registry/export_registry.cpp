@@ -2,7 +2,7 @@
 // one value line and an empty line per row kept, in the order of the table.
 #include <string_view>
 
-#include "main/console.h"
+#include "console/console.h"
 #include "msidb/msi_handler.h"
 
 namespace {

@@ -1,6 +1,10 @@
-#include "main/console.h"
+#include "console/console.h"
 
 #include <cstdio>
+
+#include "console/verbose.h"
+
+bool Verbose = false;
 
 void ConsoleLine(std::string_view text) {
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
