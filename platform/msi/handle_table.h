@@ -16,8 +16,9 @@
 
 namespace msi {
 
-using HandleObject =
-    std::variant<std::shared_ptr<const Database>, std::shared_ptr<View>, std::shared_ptr<Record>>;
+class SummaryInfo;  // summary_info.h
+using HandleObject = std::variant<std::shared_ptr<const Database>, std::shared_ptr<View>,
+                                  std::shared_ptr<Record>, std::shared_ptr<const SummaryInfo>>;
 
 class HandleTable {
  public:
