@@ -1,16 +1,12 @@
 #include "cabinet/cab_extract.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <exception>
 
-#include "cabinet/safe_names.h"
 #include "console/console.h"
 #include "fdi/fdi.h"
 #include "files/files.h"
@@ -24,50 +20,55 @@ FileKeyIndex IndexFileKeys(const CatalogueStore& catalogue) {
 
 namespace {
 
-// The memory and file callbacks: the program's heap and POSIX descriptors.
+// The state of the one cabinet being decoded: the callbacks have no
+// argument of their own to find it by, and the unit is not re-entrant.
+struct CabinetRun {
+  const CabinetJob* job = nullptr;
+  std::exception_ptr failure;  // raised inside a callback, rethrown after
+};
+CabinetRun* current_run = nullptr;
+
+bool IsPackageStream(std::string_view path) { return path.starts_with(kPackageStreams); }
+
+// The memory and file callbacks: the program's heap, and the files of
+// callback_files.h behind every handle.
 void* CabAlloc(unsigned long size) { return std::malloc(size); }
 void CabFree(void* block) { std::free(block); }
 
 intptr_t CabOpen(char* name, int flags, int /*mode*/) {
-  return open(name, flags | O_CLOEXEC, 0666);
+  // The cabinet interface opens cabinets only, for reading.
+  if (name == nullptr || (flags & O_ACCMODE) != O_RDONLY || current_run == nullptr) return -1;
+  try {
+    std::unique_ptr<CallbackFile> file;
+    std::string_view path(name);
+    if (IsPackageStream(path)) {
+      file = current_run->job->open_stream(std::string(path.substr(kPackageStreams.size())));
+    } else {
+      file = CabinetOnDisk::Open(name);
+    }
+    return file ? file.release()->handle() : -1;
+  } catch (...) {
+    if (!current_run->failure) current_run->failure = std::current_exception();
+    return -1;
+  }
 }
 
 unsigned CabRead(intptr_t handle, void* buffer, unsigned count) {
-  std::size_t done = 0;
-  while (done < count) {
-    ssize_t got = read(static_cast<int>(handle), static_cast<char*>(buffer) + done, count - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return static_cast<unsigned>(-1);
-    if (got == 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  return static_cast<unsigned>(done);
+  return CallbackFile::FromHandle(handle)->Read(buffer, count);
 }
 
 unsigned CabWrite(intptr_t handle, void* buffer, unsigned count) {
-  std::size_t done = 0;
-  while (done < count) {
-    ssize_t put =
-        write(static_cast<int>(handle), static_cast<const char*>(buffer) + done, count - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return static_cast<unsigned>(-1);
-    done += static_cast<std::size_t>(put);
-  }
-  return static_cast<unsigned>(done);
+  return CallbackFile::FromHandle(handle)->Write(buffer, count);
 }
 
-int CabClose(intptr_t handle) { return close(static_cast<int>(handle)); }
+int CabClose(intptr_t handle) {
+  std::unique_ptr<CallbackFile> file(CallbackFile::FromHandle(handle));
+  return file->Close();
+}
 
 long CabSeek(intptr_t handle, long distance, int origin) {
-  return static_cast<long>(lseek(static_cast<int>(handle), distance, origin));
+  return CallbackFile::FromHandle(handle)->Seek(distance, origin);
 }
-
-// The state of the one cabinet being decoded, handed to the notifications.
-struct CabinetRun {
-  const CabinetJob* job = nullptr;
-  std::string open_output_path;  // the entry being written, until it is closed
-  std::exception_ptr failure;    // raised inside a notification, rethrown after
-};
 
 // An MS-DOS date and time, read as UTC; nothing for an invalid value.
 std::optional<time_t> DosTimeAsUtc(unsigned short date, unsigned short time) {
@@ -85,45 +86,33 @@ std::optional<time_t> DosTimeAsUtc(unsigned short date, unsigned short time) {
   return timegm(&parts);
 }
 
-intptr_t CopyFile(CabinetRun& run, const FDINOTIFICATION& note) {
-  const CabinetJob& job = *run.job;
+intptr_t CopyFile(const CabinetJob& job, const FDINOTIFICATION& note) {
   const std::string name = note.psz1 ? note.psz1 : "";
   auto found = job.file_keys->find(name);
   if (found == job.file_keys->end()) return 0;
   const std::size_t entry = found->second;
-  const std::string& selected_name = (*job.catalogue)[kSelectedName].At(entry);
-  if (selected_name.empty()) return 0;
-  // Unsafe names were reported when the run began; they are not written.
-  if (!IsSafeFileName(name) ||
-      !IsSafeTargetPath((*job.catalogue)[kSelectedPath].At(entry), selected_name)) {
-    return 0;
-  }
+  // Entries not selected are skipped; unsafe ones were reported when the
+  // run began and never reach the disk.
+  if (!job.output->IsWritable(entry)) return 0;
   if (job.verbose) ConsoleLine(name + " extracting");
-  if (!files::FolderExists(job.output_folder)) files::CreateFolder(job.output_folder);
-  const std::string path = job.output_folder + name;
-  int fd = files::CreateFileForWriting(path);
-  if (fd < 0) return -1;
-  run.open_output_path = path;
-  return fd;
+  std::unique_ptr<EntryOutput> output = job.output->Open(entry);
+  if (!output) return -1;
+  return output.release()->handle();
 }
 
-intptr_t CloseFile(CabinetRun& run, const FDINOTIFICATION& note) {
-  if (std::optional<time_t> written = DosTimeAsUtc(note.date, note.time)) {
-    const timespec times[2] = {{0, UTIME_OMIT}, {*written, 0}};
-    futimens(static_cast<int>(note.hf), times);
-  }
-  close(static_cast<int>(note.hf));
-  run.open_output_path.clear();
-  return 1;
+intptr_t CloseFile(const CabinetJob& job, const FDINOTIFICATION& note) {
+  std::unique_ptr<EntryOutput> output(static_cast<EntryOutput*>(CallbackFile::FromHandle(note.hf)));
+  return job.output->Finish(std::move(output), DosTimeAsUtc(note.date, note.time)) ? 1 : 0;
 }
 
-intptr_t NextCabinet(CabinetRun& run, FDINOTIFICATION& note) {
+intptr_t NextCabinet(const CabinetJob& job, FDINOTIFICATION& note) {
   // A repeated request means the cabinet could not be opened where we said.
   if (note.fdie != FDIERROR_NONE || note.psz1 == nullptr || note.psz3 == nullptr) return -1;
   const std::string name = note.psz1;
-  if (files::FileExists(std::string(note.psz3) + name)) return 0;
-  if (!run.job->find_next_cabinet) return -1;
-  std::optional<std::string> folder = run.job->find_next_cabinet(name);
+  // A cabinet on disk is followed by the one beside it, when it is there.
+  if (!IsPackageStream(note.psz3) && files::FileExists(std::string(note.psz3) + name)) return 0;
+  if (!job.find_next_cabinet) return -1;
+  std::optional<std::string> folder = job.find_next_cabinet(name);
   if (!folder || folder->size() + 1 > CB_MAX_CAB_PATH) return -1;
   std::memcpy(note.psz3, folder->c_str(), folder->size() + 1);
   return 0;
@@ -134,57 +123,68 @@ intptr_t CabNotify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION note) {
   try {
     switch (type) {
       case fdintCOPY_FILE:
-        return CopyFile(run, *note);
+        return CopyFile(*run.job, *note);
       case fdintCLOSE_FILE_INFO:
-        return CloseFile(run, *note);
+        return CloseFile(*run.job, *note);
       case fdintNEXT_CABINET:
-        return NextCabinet(run, *note);
+        return NextCabinet(*run.job, *note);
       default:
         return 0;
     }
   } catch (...) {
     // Nothing may unwind through the decoder; the failure is raised again
     // once the copy has stopped.
-    run.failure = std::current_exception();
+    if (!run.failure) run.failure = std::current_exception();
     return -1;
   }
 }
 
-bool IsCabinetFile(HFDI context, const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  FDICABINETINFO info{};
-  const bool is_cabinet = FDIIsCabinet(context, fd, &info) != 0;
-  close(fd);
-  return is_cabinet;
+// Sets and clears the unit's state around one cabinet.
+class RunScope {
+ public:
+  explicit RunScope(CabinetRun& run) { current_run = &run; }
+  ~RunScope() { current_run = nullptr; }
+  RunScope(const RunScope&) = delete;
+  RunScope& operator=(const RunScope&) = delete;
+};
+
+// The folder and the name that the cabinet interface is handed.
+std::pair<std::string, std::string> SplitCabinetPath(const std::string& path) {
+  if (IsPackageStream(path)) {
+    return {std::string(kPackageStreams), path.substr(kPackageStreams.size())};
+  }
+  const std::string full_path = files::FullPathName(path);
+  std::string folder = files::FolderPart(full_path);
+  return {folder, full_path.substr(folder.size())};
 }
 
 }  // namespace
 
 int CabExtract(const CabinetJob& job) {
-  {
-    int probe = open(job.cabinet_path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (probe < 0) return -1;
-    close(probe);
+  CabinetRun run;
+  run.job = &job;
+  RunScope scope(run);
+
+  intptr_t probe = CabOpen(const_cast<char*>(job.cabinet_path.c_str()), O_RDONLY, 0);
+  if (probe == -1) {
+    if (run.failure) std::rethrow_exception(run.failure);
+    return -1;
   }
   ERF error{};
   HFDI context =
       FDICreate(CabAlloc, CabFree, CabOpen, CabRead, CabWrite, CabClose, CabSeek, cpu80386, &error);
-  if (context == nullptr) return -1;
+  if (context == nullptr) {
+    CabClose(probe);
+    return -1;
+  }
+  FDICABINETINFO info{};
+  const bool is_cabinet = FDIIsCabinet(context, probe, &info) != 0;
+  CabClose(probe);
 
   int result = -1;
-  CabinetRun run;
-  run.job = &job;
-  if (IsCabinetFile(context, job.cabinet_path)) {
-    const std::string full_path = files::FullPathName(job.cabinet_path);
-    std::string folder = files::FolderPart(full_path);
-    std::string name = full_path.substr(folder.size());
-    if (FDICopy(context, name.data(), folder.data(), 0, CabNotify, nullptr, &run) != 0) {
-      result = 0;
-    } else if (!run.open_output_path.empty()) {
-      // The entry that failed half way is not left truncated.
-      unlink(run.open_output_path.c_str());
-    }
+  if (is_cabinet) {
+    auto [folder, name] = SplitCabinetPath(job.cabinet_path);
+    if (FDICopy(context, name.data(), folder.data(), 0, CabNotify, nullptr, &run) != 0) result = 0;
   }
   if (FDIDestroy(context) == 0) result = -1;
   if (run.failure) std::rethrow_exception(run.failure);

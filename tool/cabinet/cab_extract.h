@@ -1,33 +1,48 @@
 // The cabinet unit: decompresses one cabinet through the cabinet interface
-// and writes the selected entries flat into the output folder, each under
-// its name in the cabinet (a File key).
+// and writes each selected entry straight to its place through the
+// extraction's output.
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
+#include "cabinet/callback_files.h"
+#include "cabinet/extraction_output.h"
 #include "msidb/catalogue_store.h"
 
 // The first catalogue entry of each File key, for the entries of a cabinet.
 using FileKeyIndex = std::unordered_map<std::string_view, std::size_t>;
 FileKeyIndex IndexFileKeys(const CatalogueStore& catalogue);
 
+// Cabinets stored in the package are opened through this folder name: the
+// cabinet interface is handed kPackageStreams + stream name, which the unit
+// maps to the stream. No path on disk that the tool uses looks like it, as
+// those are all absolute.
+inline constexpr std::string_view kPackageStreams = "package-streams:/";
+
+// Opens the package's stream `name` for reading; null when there is none.
+using StreamOpener = std::function<std::unique_ptr<CallbackFile>(const std::string& name)>;
+
 // Asked where the next cabinet of a set lies when a file goes on in it:
-// given the cabinet's name, answers the folder (ending in "/") that holds it,
-// or nothing when it cannot be had.
+// given the cabinet's name, answers the folder (ending in "/", or
+// kPackageStreams) that holds it, or nothing when it cannot be had.
 using NextCabinetFinder = std::function<std::optional<std::string>(const std::string& name)>;
 
 struct CabinetJob {
+  // A file on disk, or kPackageStreams + a stream name.
   std::string cabinet_path;
-  std::string output_folder;  // ends in "/"
   bool verbose = false;
   const CatalogueStore* catalogue = nullptr;
   const FileKeyIndex* file_keys = nullptr;
+  ExtractionOutput* output = nullptr;
+  StreamOpener open_stream;
   NextCabinetFinder find_next_cabinet;
 };
 
 // 0 when the cabinet was recognised and decoded to its end, -1 otherwise.
-// An entry whose decoding failed half way is removed, not left truncated.
+// An entry whose decoding failed half way leaves nothing behind.
 int CabExtract(const CabinetJob& job);

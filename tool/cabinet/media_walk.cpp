@@ -1,12 +1,16 @@
-// The `x` command's middle stage: the Media table's cabinets, copied out of
-// the package or found beside it, each decompressed into the target folder.
+// The `x` command's middle stage: a plan of the cabinets to decode (those
+// stored in the package, then those beside it, as the Media table lists
+// them), then one loop over it. Cabinets in the package are decoded where
+// they lie, from their streams; nothing is copied out.
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <map>
+#include <cerrno>
+#include <cstring>
 #include <set>
 
 #include "cabinet/cab_extract.h"
+#include "cabinet/extraction_output.h"
 #include "cabinet/safe_names.h"
 #include "console/console.h"
 #include "console/verbose.h"
@@ -15,64 +19,9 @@
 
 namespace {
 
-// A record made by the tool for query parameters, closed when it goes.
-class ParameterRecord {
- public:
-  explicit ParameterRecord(const std::string& value) : handle_(MsiCreateRecord(1)) {
-    MsiRecordSetStringA(handle_, 1, value.c_str());
-  }
-  ~ParameterRecord() { MsiCloseHandle(handle_); }
-  ParameterRecord(const ParameterRecord&) = delete;
-  ParameterRecord& operator=(const ParameterRecord&) = delete;
-  MSIHANDLE handle() const { return handle_; }
-
- private:
-  MSIHANDLE handle_;
-};
-
-// The temporary copies of embedded cabinets that this run made. A copy goes
-// to the target folder under its stream name; when a file of that name is
-// already there it is left alone, and the copy goes into a private folder
-// of ours inside the target folder instead, still under its stream name
-// (a set of cabinets names its members by their file names).
-class CabinetCopies {
- public:
-  explicit CabinetCopies(std::string target_folder) : target_folder_(std::move(target_folder)) {}
-  ~CabinetCopies() {
-    for (const auto& [name, path] : copies_) unlink(path.c_str());
-    if (!private_folder_.empty()) rmdir(private_folder_.c_str());
-  }
-  CabinetCopies(const CabinetCopies&) = delete;
-  CabinetCopies& operator=(const CabinetCopies&) = delete;
-
-  // Where the copy of stream `name` goes; nothing when no place can be made.
-  std::optional<std::string> PathFor(const std::string& name) {
-    auto made = copies_.find(name);
-    if (made != copies_.end()) return made->second;
-    std::string path = target_folder_ + name;
-    if (access(path.c_str(), F_OK) == 0 || errno != ENOENT) {
-      if (private_folder_.empty()) {
-        std::string pattern = target_folder_ + ".pandrel-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) return std::nullopt;
-        private_folder_ = pattern;
-      }
-      path = private_folder_ + "/" + name;
-    }
-    return path;
-  }
-  void Made(const std::string& name, const std::string& path) { copies_[name] = path; }
-  void Remove(const std::string& name) {
-    auto made = copies_.find(name);
-    if (made == copies_.end()) return;
-    unlink(made->second.c_str());
-    copies_.erase(made);
-  }
-
- private:
-  std::string target_folder_;
-  std::string private_folder_;
-  std::map<std::string, std::string> copies_;  // stream name -> copy
-};
+// The stream that holds every file of a merge module, which has no Media
+// table of its own.
+constexpr const char* kMergeModuleCabinet = "MergeModule.CABinet";
 
 // Prints each unsafe name once per run.
 class UnsafeNameReport {
@@ -96,7 +45,21 @@ std::string LastSegment(const std::string& path) {
   return path.substr(files::FolderPart(path).size());
 }
 
-enum class StreamCopy { kNoStream, kWritten, kShortWrite };
+// One step of the walk.
+struct CabinetSource {
+  enum class Kind { kInPackage, kBesidePackage, kUnsafe };
+  Kind kind;
+  std::string name;  // stream name, relative path (with "/"), or the unsafe value
+};
+
+// Why the target folder cannot take files, or 0 when it can.
+int TargetFolderProblem(const std::string& folder) {
+  struct stat info {};
+  if (stat(folder.c_str(), &info) != 0) return errno;
+  if (!S_ISDIR(info.st_mode)) return ENOTDIR;
+  if (access(folder.c_str(), W_OK | X_OK) != 0) return errno;
+  return 0;
+}
 
 }  // namespace
 
@@ -113,70 +76,66 @@ std::vector<std::string> TMsiHandler::LoadMedia() {
   return media;
 }
 
-bool TMsiHandler::SaveStream(const std::string& path) {
-  const int fd = files::CreateFileForWriting(path);
-  if (fd < 0) return false;
-  bool written = true;
-  std::vector<char> piece(1 << 20);
-  while (written) {
-    std::uint32_t size = static_cast<std::uint32_t>(piece.size());
-    // A stream that cannot be read to its end is copied as far as it goes;
-    // the cabinet's decompression then reports it.
-    if (MsiRecordReadStream(record_, 2, piece.data(), &size) != ERROR_SUCCESS || size == 0) break;
-    std::size_t done = 0;
-    while (written && done < size) {
-      ssize_t put = write(fd, piece.data() + done, size - done);
-      if (put < 0 && errno == EINTR) continue;
-      written = put > 0;
-      if (written) done += static_cast<std::size_t>(put);
+std::unique_ptr<CallbackFile> TMsiHandler::OpenStream(const std::string& name) {
+  PMSIHANDLE parameters(MsiCreateRecord(1));
+  MsiRecordSetStringA(parameters.get(), 1, name.c_str());
+  std::unique_ptr<CallbackFile> stream;
+  if (Query("select * from `_Streams` where Name=?", parameters.get()) && FetchRow()) {
+    const UINT size = MsiRecordDataSize(record_, 2);
+    if (size > 0) {
+      // The record goes with the stream; the view is done with.
+      stream = std::make_unique<CabinetInPackage>(record_, size);
+      record_ = 0;
     }
+    CloseHandle(record_);
   }
-  if (close(fd) != 0) written = false;
-  return written;
+  CloseHandle(view_);
+  return stream;
 }
 
 void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::string& mask) {
   target_folder_ = target_folder;
   mask_ = mask.empty() ? "*" : mask;
   SelectFiles(mask_, false);
+  output_ = std::make_shared<ExtractionOutput>(target_folder_, catalogue_);
 
   UnsafeNameReport report_unsafe;
   for (std::size_t entry = 0; entry < catalogue_[kFileKey].Count(); ++entry) {
-    const std::string& name = catalogue_[kSelectedName].At(entry);
-    if (name.empty()) continue;
+    if (!output_->IsUnsafe(entry)) continue;
     const std::string& key = catalogue_[kFileKey].At(entry);
-    const std::string& path = catalogue_[kSelectedPath].At(entry);
     if (!IsSafeFileName(key)) {
       report_unsafe(key);
-    } else if (!IsSafeTargetPath(path, name)) {
-      report_unsafe(path + name);
+    } else {
+      report_unsafe(catalogue_[kSelectedPath].At(entry) + catalogue_[kSelectedName].At(entry));
     }
   }
 
+  if (int problem = TargetFolderProblem(target_folder_)) {
+    ConsoleLine("ERROR: target folder \"" + target_folder_ +
+                "\" cannot hold files: " + std::strerror(problem));
+    return;
+  }
+
   const std::vector<std::string> media = LoadMedia();
+  std::vector<CabinetSource> plan;
+  for (const auto& value : media) {
+    if (value[0] != '#') continue;
+    const std::string name = value.substr(1);
+    plan.push_back(
+        {IsSafeFileName(name) ? CabinetSource::Kind::kInPackage : CabinetSource::Kind::kUnsafe,
+         name});
+  }
+  for (const auto& value : media) {
+    if (value[0] == '#') continue;
+    const std::string relative = WithSlashes(value);
+    plan.push_back({IsSafeRelativePath(relative) ? CabinetSource::Kind::kBesidePackage
+                                                 : CabinetSource::Kind::kUnsafe,
+                    IsSafeRelativePath(relative) ? relative : value});
+  }
+  if (media.empty()) plan.push_back({CabinetSource::Kind::kInPackage, kMergeModuleCabinet});
+
   const FileKeyIndex file_keys = IndexFileKeys(catalogue_);
   const std::string package_folder = files::FolderPart(package_path_);
-  CabinetCopies copies(target_folder_);
-
-  // Copies the stream `name` out of the package to its temporary place.
-  auto copy_stream = [&](const std::string& name, bool announce) -> std::optional<std::string> {
-    std::optional<std::string> path = copies.PathFor(name);
-    if (!path) return std::nullopt;
-    ParameterRecord parameters(name);
-    StreamCopy outcome = StreamCopy::kNoStream;
-    if (Query("select * from `_Streams` where Name=?", parameters.handle()) && FetchRow()) {
-      if (MsiRecordDataSize(record_, 2) > 0) {
-        if (announce) ConsoleLine("Extract from inside CAB: " + name);
-        copies.Made(name, *path);
-        outcome = SaveStream(*path) ? StreamCopy::kWritten : StreamCopy::kShortWrite;
-      }
-      CloseHandle(record_);
-    }
-    CloseHandle(view_);
-    if (outcome == StreamCopy::kShortWrite) ConsoleLine("ERROR: possibly disk_space not enough");
-    if (outcome != StreamCopy::kWritten) return std::nullopt;
-    return path;
-  };
 
   // An external cabinet: the exact name beside the package, else the same
   // name in other letter case.
@@ -184,15 +143,14 @@ void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::s
     return files::FindFileIgnoringCase(files::FolderPart(package_folder + relative),
                                        LastSegment(relative));
   };
+  auto has_stream = [&](const std::string& name) { return OpenStream(name) != nullptr; };
 
   // The next cabinet of a set, asked for while a file goes on into it.
   auto find_next_cabinet = [&](const std::string& name) -> std::optional<std::string> {
     if (!IsSafeFileName(name)) return std::nullopt;
     for (const auto& value : media) {
-      if (value[0] == '#' && value.substr(1) == name) {
-        std::optional<std::string> copy = copy_stream(name, false);
-        if (copy) return files::FolderPart(*copy);
-      }
+      if (value[0] == '#' && value.substr(1) == name && has_stream(name))
+        return std::string(kPackageStreams);
     }
     for (const auto& value : media) {
       const std::string relative = WithSlashes(value);
@@ -204,41 +162,39 @@ void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::s
     return std::nullopt;
   };
 
-  auto extract_cabinet = [&](const std::string& cabinet_path) {
-    CabinetJob job{cabinet_path, target_folder_, Verbose,
-                   &catalogue_,  &file_keys,     find_next_cabinet};
-    if (CabExtract(job) != 0) {
-      ConsoleLine("ERROR: cabinet \"" + cabinet_path + "\" could not be extracted");
+  auto extract_cabinet = [&](const std::string& cabinet_path, const std::string& shown_path) {
+    CabinetJob job{cabinet_path,     Verbose,
+                   &catalogue_,      &file_keys,
+                   output_.get(),    [this](const std::string& name) { return OpenStream(name); },
+                   find_next_cabinet};
+    const int result = CabExtract(job);
+    if (output_->TakeWriteError() != 0) ConsoleLine("ERROR: possibly disk_space not enough");
+    if (result != 0) {
+      ConsoleLine("ERROR: cabinet \"" + shown_path + "\" could not be extracted");
     }
   };
 
-  // Pass 1: the cabinets inside the package.
-  for (const auto& value : media) {
-    if (value[0] != '#') continue;
-    const std::string name = value.substr(1);
-    if (!IsSafeFileName(name)) {
-      report_unsafe(name);
-      continue;
+  for (const CabinetSource& source : plan) {
+    switch (source.kind) {
+      case CabinetSource::Kind::kUnsafe:
+        report_unsafe(source.name);
+        break;
+      case CabinetSource::Kind::kInPackage:
+        if (!has_stream(source.name)) break;
+        ConsoleLine("Extract from inside CAB: " + source.name);
+        // Shown where its copy used to be made, beside the tree.
+        extract_cabinet(std::string(kPackageStreams) + source.name, target_folder_ + source.name);
+        break;
+      case CabinetSource::Kind::kBesidePackage: {
+        std::optional<std::string> found = locate_beside_package(source.name);
+        if (!found) {
+          ConsoleLine("ERROR: outside CAB \"" + package_folder + source.name + "\" not exists");
+          break;
+        }
+        if (Verbose) ConsoleLine("Extract from outside CAB: " + source.name);
+        extract_cabinet(*found, *found);
+        break;
+      }
     }
-    if (std::optional<std::string> copy = copy_stream(name, true)) extract_cabinet(*copy);
-  }
-  // Pass 2: the copies go, and the cabinets beside the package are read.
-  for (const auto& value : media) {
-    if (value[0] == '#') {
-      copies.Remove(value.substr(1));
-      continue;
-    }
-    const std::string relative = WithSlashes(value);
-    if (!IsSafeRelativePath(relative)) {
-      report_unsafe(value);
-      continue;
-    }
-    std::optional<std::string> found = locate_beside_package(relative);
-    if (!found) {
-      ConsoleLine("ERROR: outside CAB \"" + package_folder + relative + "\" not exists");
-      continue;
-    }
-    if (Verbose) ConsoleLine("Extract from outside CAB: " + relative);
-    extract_cabinet(*found);
   }
 }

@@ -5,12 +5,16 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "msi/msiquery.h"
 #include "msidb/catalogue_store.h"
+
+class CallbackFile;
+class ExtractionOutput;
 
 class TMsiHandler {
  public:
@@ -43,11 +47,10 @@ class TMsiHandler {
   void ExtractCabinets(const std::string& target_folder, const std::string& mask);
   // The non-empty Cabinet values of the Media table, in table order.
   std::vector<std::string> LoadMedia();
-  // Copies the stream in field 2 of the current record to a new file at
-  // `path`, in pieces; false when not every byte could be written.
-  bool SaveStream(const std::string& path);
+  // The package's stream `name`, to be read in place like a file; null
+  // when there is no such stream or it is empty.
+  std::unique_ptr<CallbackFile> OpenStream(const std::string& name);
   void PlaceFiles();
-  void MoveExtractedFile(const std::string& key, const std::string& target);
 
   // The registry script.
   void ExportRegistry();
@@ -65,6 +68,8 @@ class TMsiHandler {
   std::string package_path_;
   std::string target_folder_;
   std::string mask_;
+  // What `x` wrote where, from the walk to placement.
+  std::shared_ptr<ExtractionOutput> output_;
 
   // Resolved directory paths by the Directory row of a component, so that
   // files sharing a folder walk the table once.

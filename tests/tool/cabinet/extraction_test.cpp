@@ -183,7 +183,13 @@ TEST_F(ExtractionTest, LaterEntriesReplaceEarlierOnesAndReExtractionReplacesTheT
 TEST_F(ExtractionTest, AnOutputFileThatCannotBeCreatedStopsItsCabinet) {
   AppFile third{"F3", "third.txt", "third"};
   WritePackage({kA, kB, third}, {"#A.cab"}, {{"A.cab", Cabinet({kA, kB, third})}});
-  fs::create_directories(out_ + "/FB/inside");  // a folder where FB must go
+  // A folder of the user's named like a File key is nothing to the tree.
+  fs::create_directories(out_ + "/FB/inside");
+  EXPECT_EQ(Extract({"x", package_, "*", out_}), "Extract from inside CAB: A.cab\r\n3/3 files\r\n");
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/b.txt"), kB.data);
+  fs::remove_all(out_ + "/SourceDir");
+  // A folder at B's place and one at its File key: B can go nowhere.
+  fs::create_directories(out_ + "/SourceDir/MyApp/b.txt/inside");
   EXPECT_EQ(Extract({"x", package_, "*", out_}),
             "Extract from inside CAB: A.cab\r\n"
             "ERROR: cabinet \"" +
@@ -192,7 +198,7 @@ TEST_F(ExtractionTest, AnOutputFileThatCannotBeCreatedStopsItsCabinet) {
   EXPECT_FALSE(fs::exists(out_ + "/SourceDir/MyApp/third.txt"));
   // The folder in the way is the user's: it is not moved into the tree.
   EXPECT_TRUE(fs::is_directory(out_ + "/FB/inside"));
-  EXPECT_FALSE(fs::exists(out_ + "/SourceDir/MyApp/b.txt"));
+  EXPECT_TRUE(fs::is_directory(out_ + "/SourceDir/MyApp/b.txt/inside"));
 }
 
 TEST_F(ExtractionTest, EveryCompressionDecodesToTheSameFiles) {
