@@ -1,9 +1,12 @@
 #include "fdi/cabinet_copy.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 
 #include <cstring>
+#include <optional>
+#include <string>
+
+#include "files/files.h"
 
 namespace fdi {
 namespace {
@@ -47,15 +50,6 @@ bool SameEntry(const mscabd_file& decoded, const CabinetEntry& entry) {
   return !IsAscii(entry.name) || std::strcmp(decoded.filename, entry.name) == 0;
 }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualIgnoringAsciiCase(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    if (LowerAscii(*a) != LowerAscii(*b)) return false;
-  }
-  return *a == *b;
-}
-
 // A handle of the caller's that is closed with pfnclose unless released.
 class HandleGuard {
  public:
@@ -73,20 +67,6 @@ class HandleGuard {
   intptr_t handle_;
 };
 
-class DirectoryStream {
- public:
-  explicit DirectoryStream(const char* path) : stream_(opendir(path)) {}
-  ~DirectoryStream() {
-    if (stream_ != nullptr) closedir(stream_);
-  }
-  DirectoryStream(const DirectoryStream&) = delete;
-  DirectoryStream& operator=(const DirectoryStream&) = delete;
-  DIR* get() const { return stream_; }
-
- private:
-  DIR* stream_;
-};
-
 }  // namespace
 
 CabinetCopy::CabinetCopy(Context& context, PFNFDINOTIFY notify, void* user)
@@ -95,6 +75,7 @@ CabinetCopy::CabinetCopy(Context& context, PFNFDINOTIFY notify, void* user)
       notify_(notify),
       user_(user),
       bridge_(context),
+      folders_(context.callbacks),
       mszip_(context.callbacks),
       folder_(CallbackAllocator<char>(context.callbacks)),
       chain_(CallbackAllocator<Cabinet>(context.callbacks)) {}
@@ -257,9 +238,10 @@ bool CabinetCopy::CopyEntry(std::size_t cabinet, std::size_t index) {
 
   std::size_t folder = directory.FolderOf(entry);
   int result = MSPACK_ERR_OK;
-  if (TakesFastPath(cabinet, folder)) {
-    result = mszip_.Extract(chain_[cabinet].path.c_str(), folder, directory.folder_data[folder],
-                            entry.folder_offset, entry.size, output);
+  if (BlockCodec* codec = FastCodec(cabinet, folder)) {
+    result =
+        folders_.Extract(*codec, chain_[cabinet].path.c_str(), folder,
+                         directory.folder_data[folder], entry.folder_offset, entry.size, output);
   } else {
     mscabd_file* file = FindDecodedFile(cabinet, index);
     if (file == nullptr) return Fail(FDIERROR_CORRUPT_CABINET);
@@ -285,23 +267,23 @@ bool CabinetCopy::CopyEntry(std::size_t cabinet, std::size_t index) {
   return true;
 }
 
-bool CabinetCopy::TakesFastPath(std::size_t cabinet, std::size_t folder) {
+BlockCodec* CabinetCopy::FastCodec(std::size_t cabinet, std::size_t folder) {
   // Only MSZIP folders that lie wholly in the cabinet named to the copy:
   // in a set, its first folder may have begun in the cabinet before and its
   // last may go on in the next (even between entries, with a split block),
   // so those stay with libmspack, as does everything when ISA-L is missing.
   const CabinetDirectory& directory = chain_[cabinet].directory;
-  if (!context_.fast_mszip || cabinet != 0) return false;
-  if ((directory.folder_compression[folder] & 0x0F) != MSCAB_COMP_MSZIP) return false;
-  if ((directory.header.flags & kHeaderHasPrevious) != 0 && folder == 0) return false;
+  if (!context_.fast_mszip || cabinet != 0) return nullptr;
+  if ((directory.folder_compression[folder] & 0x0F) != MSCAB_COMP_MSZIP) return nullptr;
+  if ((directory.header.flags & kHeaderHasPrevious) != 0 && folder == 0) return nullptr;
   if ((directory.header.flags & kHeaderHasNext) != 0 &&
       folder + 1 == directory.folder_compression.size())
-    return false;
+    return nullptr;
   if (!mszip_ready_) {
     mszip_ready_ = true;
-    mszip_usable_ = mszip_.Prepare();
+    mszip_usable_ = folders_.Prepare() && mszip_.Prepare();
   }
-  return mszip_usable_;
+  return mszip_usable_ ? &mszip_ : nullptr;
 }
 
 bool CabinetCopy::EnsureFollowing(std::size_t cabinet, const CabinetEntry& entry) {
@@ -390,18 +372,9 @@ bool CabinetCopy::FindFolderMatch(const char* name, CallbackString* path) {
   // records are not: another spelling of the name in the same folder is
   // taken, the first in name order when there are several.
   if (std::strchr(name, '/') != nullptr) return false;
-  DirectoryStream stream(folder_.empty() ? "." : folder_.c_str());
-  if (stream.get() == nullptr) return false;
-  CallbackString best{CallbackAllocator<char>(callbacks_)};
-  bool found = false;
-  while (const dirent* item = readdir(stream.get())) {
-    if (!EqualIgnoringAsciiCase(item->d_name, name)) continue;
-    if (!found || std::strcmp(item->d_name, best.c_str()) < 0) best.assign(item->d_name);
-    found = true;
-  }
+  std::optional<std::string> found = files::FindFileIgnoringCase(folder_.c_str(), name);
   if (!found) return false;
-  *path = folder_;
-  *path += best;
+  path->assign(found->c_str());
   return true;
 }
 

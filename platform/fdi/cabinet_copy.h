@@ -31,8 +31,9 @@
 #include "fdi/cabinet_directory.h"
 #include "fdi/callback_allocator.h"
 #include "fdi/fdi_context.h"
+#include "fdi/folder_decoder.h"
 #include "fdi/mspack_bridge.h"
-#include "fdi/mszip_folder.h"
+#include "fdi/mszip_codec.h"
 
 namespace fdi {
 
@@ -71,7 +72,8 @@ class CabinetCopy {
   FDIERROR OpenDecoded(Cabinet& cabinet);
   bool CopyEntriesOf(std::size_t cabinet);
   bool CopyEntry(std::size_t cabinet, std::size_t entry);
-  bool TakesFastPath(std::size_t cabinet, std::size_t folder);
+  // The codec of the fast path for the folder, or null for libmspack.
+  BlockCodec* FastCodec(std::size_t cabinet, std::size_t folder);
   bool JoinFollowing(std::size_t cabinet);
   bool EnsureFollowing(std::size_t cabinet, const CabinetEntry& entry);
   bool LoadNext(std::size_t cabinet);
@@ -87,8 +89,9 @@ class CabinetCopy {
   PFNFDINOTIFY notify_;
   void* user_;
   MspackBridge bridge_;
-  MszipFolderDecoder mszip_;
-  bool mszip_ready_ = false;  // mszip_ prepared (tried once per copy)
+  FolderDecoder folders_;
+  MszipCodec mszip_;
+  bool mszip_ready_ = false;  // folders_ and mszip_ prepared (tried once per copy)
   bool mszip_usable_ = false;
   CallbackString folder_;  // where the following cabinet is looked for
   std::deque<Cabinet, CallbackAllocator<Cabinet>> chain_;

@@ -20,7 +20,7 @@ struct Context {
   Callbacks callbacks;
   ERF* erf;  // may be null: errors are then not recorded
   // MSZIP folders wholly inside one cabinet are decoded by the fast path
-  // (fdi/mszip_folder.h); off, everything goes through libmspack.
+  // (fdi/folder_decoder.h, fdi/mszip_codec.h); off, everything goes through libmspack.
   bool fast_mszip = true;
 };
 

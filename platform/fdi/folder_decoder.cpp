@@ -1,4 +1,4 @@
-#include "fdi/mszip_folder.h"
+#include "fdi/folder_decoder.h"
 
 #include <fcntl.h>
 #include <mspack.h>
@@ -25,6 +25,11 @@ static_assert(kInputBytes >= kBlockHeaderBytes + kMaxBlockReserve + kMaxCompress
 // The largest offset and end an entry may have (as for libmspack's path).
 constexpr std::uint32_t kMaxFolderBytes = 0x7FFFFFFF;
 
+// Fields of a CFDATA header.
+constexpr std::size_t kBlockChecksumAt = 0;
+constexpr std::size_t kBlockCompressedAt = 4;
+constexpr std::size_t kBlockUncompressedAt = 6;
+
 std::uint16_t U16(const unsigned char* bytes) {
   return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
 }
@@ -36,41 +41,32 @@ std::uint32_t U32(const unsigned char* bytes) {
 
 }  // namespace
 
-MszipFolderDecoder::MszipFolderDecoder(const Callbacks& callbacks) : callbacks_(callbacks) {}
+FolderDecoder::FolderDecoder(const Callbacks& callbacks) : callbacks_(callbacks) {}
 
-MszipFolderDecoder::~MszipFolderDecoder() {
+FolderDecoder::~FolderDecoder() {
   if (handle_ != -1) callbacks_.close(handle_);
-  if (inflater_ != nullptr) {
-    inflater_->~RawInflater();
-    callbacks_.free(inflater_);
-  }
   callbacks_.free(in_);
   callbacks_.free(out_);
-  callbacks_.free(window_);
 }
 
-bool MszipFolderDecoder::Prepare() {
-  if (inflater_ != nullptr) return inflater_->available();
-  void* memory = callbacks_.alloc(sizeof(RawInflater));
-  if (memory == nullptr) return false;
-  inflater_ = new (memory) RawInflater(callbacks_);
-  if (!inflater_->available()) return false;
-  in_ = static_cast<unsigned char*>(callbacks_.alloc(kInputBytes));
-  out_ = static_cast<unsigned char*>(callbacks_.alloc(kOutputBytes + 1));
-  window_ = static_cast<unsigned char*>(callbacks_.alloc(RawInflater::kDictionaryBytes));
-  return in_ != nullptr && out_ != nullptr && window_ != nullptr;
+bool FolderDecoder::Prepare() {
+  if (in_ == nullptr) in_ = static_cast<unsigned char*>(callbacks_.alloc(kInputBytes));
+  if (out_ == nullptr) out_ = static_cast<unsigned char*>(callbacks_.alloc(kOutputBytes + 1));
+  return in_ != nullptr && out_ != nullptr;
 }
 
-int MszipFolderDecoder::Extract(const char* path, std::size_t folder, const FolderData& data,
-                                std::uint32_t offset, std::uint32_t length, intptr_t output) {
+int FolderDecoder::Extract(BlockCodec& codec, const char* path, std::size_t folder,
+                           const FolderData& data, std::uint32_t offset, std::uint32_t length,
+                           intptr_t output) {
   // The same limits as libmspack's path: an entry may not start past 2 GiB,
   // is cut at 2 GiB, and may not reach past what the folder's blocks hold.
   if (offset > kMaxFolderBytes) return MSPACK_ERR_DATAFORMAT;
   if (length > kMaxFolderBytes - offset) length = kMaxFolderBytes - offset;
   if (std::uint64_t{offset} + length > std::uint64_t{data.block_count} * kBlockBytes)
     return MSPACK_ERR_DECRUNCH;
-  if (!started_ || folder != folder_ || offset < out_position_ || path_ == nullptr ||
-      std::strcmp(path, path_) != 0) {
+  if (!started_ || &codec != codec_ || folder != folder_ || offset < out_position_ ||
+      path_ == nullptr || std::strcmp(path, path_) != 0) {
+    codec_ = &codec;
     int error = Restart(path, folder, data);
     if (error != MSPACK_ERR_OK) return error;
   }
@@ -101,7 +97,7 @@ int MszipFolderDecoder::Extract(const char* path, std::size_t folder, const Fold
   return MSPACK_ERR_OK;
 }
 
-int MszipFolderDecoder::Restart(const char* path, std::size_t folder, const FolderData& data) {
+int FolderDecoder::Restart(const char* path, std::size_t folder, const FolderData& data) {
   started_ = false;
   if (handle_ == -1 || path_ == nullptr || std::strcmp(path, path_) != 0) {
     if (handle_ != -1) callbacks_.close(handle_);
@@ -120,22 +116,18 @@ int MszipFolderDecoder::Restart(const char* path, std::size_t folder, const Fold
   in_end_ = 0;
   out_position_ = 0;
   out_fill_ = 0;
-  dictionary_ = nullptr;
+  codec_->StartFolder();
   started_ = true;
   return MSPACK_ERR_OK;
 }
 
-void MszipFolderDecoder::MakeRoom() {
-  // The dictionary must outlive the bytes it lies in.
-  if (dictionary_ != nullptr && dictionary_ != window_) {
-    std::memcpy(window_, dictionary_, RawInflater::kDictionaryBytes);
-    dictionary_ = window_;
-  }
+void FolderDecoder::MakeRoom() {
+  codec_->OutputReused();
   out_position_ += out_fill_;
   out_fill_ = 0;
 }
 
-int MszipFolderDecoder::Input(std::size_t count, const unsigned char** bytes) {
+int FolderDecoder::Input(std::size_t count, const unsigned char** bytes) {
   if (in_end_ - in_begin_ < count) {
     std::memmove(in_, in_ + in_begin_, in_end_ - in_begin_);
     in_end_ -= in_begin_;
@@ -153,46 +145,31 @@ int MszipFolderDecoder::Input(std::size_t count, const unsigned char** bytes) {
   return MSPACK_ERR_OK;
 }
 
-int MszipFolderDecoder::DecodeBlock() {
+int FolderDecoder::DecodeBlock() {
   if (blocks_done_ >= data_.block_count) return MSPACK_ERR_DATAFORMAT;
   const unsigned char* header = nullptr;
   int error = Input(kBlockHeaderBytes + data_.block_reserve, &header);
   if (error != MSPACK_ERR_OK) return error;
-  std::uint32_t checksum = U32(header);
-  std::size_t compressed = U16(header + 4);
-  std::size_t uncompressed = U16(header + 6);
+  std::uint32_t checksum = U32(header + kBlockChecksumAt);
+  std::size_t compressed = U16(header + kBlockCompressedAt);
+  std::size_t uncompressed = U16(header + kBlockUncompressedAt);
   // A block of 0 bytes goes on in the next cabinet; such folders are not
   // decoded here, so in this folder it is damage.
   if (compressed > kMaxCompressedBytes || uncompressed == 0 || uncompressed > kBlockBytes)
     return MSPACK_ERR_DATAFORMAT;
   unsigned char sizes[4];
-  std::memcpy(sizes, header + 4, sizeof sizes);
+  std::memcpy(sizes, header + kBlockCompressedAt, sizeof sizes);
   const unsigned char* body = nullptr;
   error = Input(compressed, &body);
   if (error != MSPACK_ERR_OK) return error;
   if (checksum != 0 && DataBlockChecksum(body, compressed, sizes) != checksum)
     return MSPACK_ERR_CHECKSUM;
-  if (compressed < 2 || body[0] != 'C' || body[1] != 'K') return MSPACK_ERR_DATAFORMAT;
 
-  unsigned char* target = out_ + out_fill_;
-  if (!inflater_->Inflate(dictionary_, body + 2, compressed - 2, target, uncompressed))
-    return MSPACK_ERR_DECRUNCH;
+  const bool last = blocks_done_ + 1 == data_.block_count;
+  error = codec_->DecodeBlock(body, compressed, out_ + out_fill_, uncompressed, last);
+  if (error != MSPACK_ERR_OK) return error;
   ++blocks_done_;
   out_fill_ += uncompressed;
-  if (uncompressed == kBlockBytes) {
-    dictionary_ = target;
-  } else {
-    // A short block overwrites the start of the 32 KiB window only; the
-    // rest of the window keeps what was there (nothing at a folder's start).
-    if (dictionary_ == nullptr) {
-      std::memset(window_, 0, RawInflater::kDictionaryBytes);
-    } else if (dictionary_ != window_) {
-      std::memcpy(window_ + uncompressed, dictionary_ + uncompressed,
-                  RawInflater::kDictionaryBytes - uncompressed);
-    }
-    std::memcpy(window_, target, uncompressed);
-    dictionary_ = window_;
-  }
   return MSPACK_ERR_OK;
 }
 
