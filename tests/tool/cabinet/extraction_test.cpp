@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "fixtures/cabinet_writer.h"
@@ -21,6 +22,7 @@ using fixtures::Str;
 using test_support::Banner;
 using test_support::ReadFile;
 using test_support::RunPandrel;
+using test_support::WriteFile;
 using tool_tests::FileRow;
 
 // Files of the small application: key, FileName, contents.
@@ -280,6 +282,80 @@ TEST_F(ExtractionTest, ADamagedCabinetKeepsWhatWasWholeAndNoHalfFile) {
             "Extract from inside CAB: A.cab\r\n"
             "ERROR: cabinet \"" +
                 out_ + "/A.cab\" could not be extracted\r\n" + "1/1 files\r\n");
+}
+
+TEST_F(ExtractionTest, NothingOfTheUsersIsTouchedButFilesAtPlacesOfTheTree) {
+  AppFile big{"BIG", "big.bin", std::string(400000, 'z')};
+  AppFile first{"F1", "SAME.TXT|same.txt", "first"};
+  AppFile second{"F2", "same.txt", "second"};
+  std::string damaged = Cabinet({kA, big}, CabCompression::kStored);
+  damaged.resize(damaged.size() - 100000);
+  // The cabinet holds F2 before F1; the catalogue's later entry still wins.
+  WritePackage({kA, big, first, second, kB}, {"#A.cab", "#S.cab", "missing.cab"},
+               {{"A.cab", damaged}, {"S.cab", Cabinet({second, first})}});
+  fs::create_directories(out_ + "/SourceDir/MyApp");
+  // Files of the user's: named like File keys (FB's cabinet is missing),
+  // and one at a place of the tree that a damaged entry would take.
+  for (const std::string key : {"FA", "BIG", "F1", "FB"}) WriteFile(out_ + "/" + key, "mine");
+  test_support::WriteFile(out_ + "/SourceDir/MyApp/big.bin", "old");
+
+  EXPECT_EQ(Extract({"x", "-v", package_, "*", out_}),
+            "Extract from inside CAB: A.cab\r\n"
+            "FA extracting\r\n"
+            "BIG extracting\r\n"
+            "ERROR: cabinet \"" +
+                out_ + "/A.cab\" could not be extracted\r\n" +
+                "Extract from inside CAB: S.cab\r\n"
+                "F2 extracting\r\n"
+                "F1 extracting\r\n"
+                "ERROR: outside CAB \"" +
+                package_folder_ + "/missing.cab\" not exists\r\n" +
+                "FA -> SourceDir/./MyApp/a.txt renaming\r\n"
+                "BIG -> SourceDir/./MyApp/big.bin replaceing\r\n"
+                "F1 -> SourceDir/./MyApp/same.txt renaming\r\n"
+                "F2 -> SourceDir/./MyApp/same.txt replaceing\r\n"
+                "FB -> SourceDir/./MyApp/b.txt replaceing\r\n"
+                "5/5 files\r\n");
+  for (const std::string key : {"FA", "BIG", "F1", "FB"})
+    EXPECT_EQ(ReadFile(out_ + "/" + key), "mine");
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/a.txt"), kA.data);
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/big.bin"), "old");
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/same.txt"), "second");
+  EXPECT_EQ(Tree(out_).size(), 9u);  // no temporary file is left behind
+
+  // A whole entry replaces the file at its place.
+  WritePackage({kA, big}, {"#A.cab"}, {{"A.cab", Cabinet({kA, big}, CabCompression::kStored)}});
+  Extract({"x", package_, "*", out_});
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/big.bin"), big.data);
+  EXPECT_EQ(Tree(out_).size(), 9u);
+}
+
+TEST_F(ExtractionTest, ATargetThatCannotHoldFilesOrFillsUpSaysSo) {
+  AppFile big{"BIG", "big.bin", std::string(400000, 'z')};
+  WritePackage({kA, big}, {"#A.cab", "#B.cab"},
+               {{"A.cab", Cabinet({big}, CabCompression::kStored)}, {"B.cab", Cabinet({kA})}});
+  test_support::WriteFile(dir_ / "afile", "a file of the user's");
+  EXPECT_EQ(Extract({"x", package_, "*", dir_ / "afile"}),
+            "ERROR: target folder \"" + (dir_ / "afile") +
+                "/\" cannot hold files: Not a directory\r\n2/2 files\r\n");
+  EXPECT_EQ(ReadFile(dir_ / "afile"), "a file of the user's");
+
+  // A file-size limit stands in for a full disk: the entry that does not
+  // fit leaves nothing, and the walk goes on to the next cabinet.
+  const std::string command = "trap '' XFSZ; ulimit -f 200; exec '" +
+                              test_support::PandrelBinary() + "' x '" + package_ + "' '*' '" +
+                              out_ + "' > '" + (dir_ / "log") + "'";
+  ASSERT_EQ(std::system(("sh -c \"" + command + "\"").c_str()), 0);
+  EXPECT_EQ(ReadFile(dir_ / "log"), Banner() +
+                                        "Extract from inside CAB: A.cab\r\n"
+                                        "ERROR: possibly disk_space not enough\r\n"
+                                        "ERROR: cabinet \"" +
+                                        out_ +
+                                        "/A.cab\" could not be extracted\r\n"
+                                        "Extract from inside CAB: B.cab\r\n"
+                                        "2/2 files\r\n");
+  EXPECT_EQ(Tree(out_),
+            (std::vector<std::string>{"SourceDir/", "SourceDir/MyApp/", "SourceDir/MyApp/a.txt"}));
 }
 
 TEST_F(ExtractionTest, FileTimesAreTheCabinetTimesReadAsUtc) {
