@@ -5,6 +5,7 @@
 // -1, the two values that mean "skip" and "failure".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,32 +29,54 @@ class CallbackFile {
   }
 };
 
-// A cabinet file on disk, read through its descriptor.
-class CabinetOnDisk : public CallbackFile {
+// A cabinet being read: small reads (the cabinet's tables, entry by entry)
+// are served from a read-ahead buffer, large ones (data blocks) go straight
+// to the source; seeks only move the position.
+class CabinetReader : public CallbackFile {
+ public:
+  ~CabinetReader() override;
+  unsigned Read(void* buffer, unsigned count) override;
+  long Seek(long distance, int origin) override;
+
+ protected:
+  explicit CabinetReader(std::uint64_t size) : size_(size) {}
+  // Reads up to `count` bytes at `offset`; the count read, or -1.
+  virtual long long ReadAt(std::uint64_t offset, void* buffer, std::size_t count) = 0;
+
+ private:
+  std::uint64_t size_;
+  std::uint64_t position_ = 0;
+  std::unique_ptr<unsigned char[]> ahead_;
+  std::uint64_t ahead_offset_ = 0;
+  std::size_t ahead_bytes_ = 0;
+};
+
+// A cabinet file on disk.
+class CabinetOnDisk : public CabinetReader {
  public:
   // Nothing when the file cannot be opened for reading.
   static std::unique_ptr<CabinetOnDisk> Open(const std::string& path);
   ~CabinetOnDisk() override;
-  unsigned Read(void* buffer, unsigned count) override;
-  long Seek(long distance, int origin) override;
+
+ protected:
+  long long ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override;
 
  private:
-  explicit CabinetOnDisk(int fd) : fd_(fd) {}
+  CabinetOnDisk(int fd, std::uint64_t size) : CabinetReader(size), fd_(fd) {}
   int fd_;
 };
 
 // A cabinet stored in the package: the stream field of a `_Streams` row,
 // read where it lies.
-class CabinetInPackage : public CallbackFile {
+class CabinetInPackage : public CabinetReader {
  public:
   // Takes over `record` (a fetched `_Streams` row, the stream in field 2).
-  CabinetInPackage(MSIHANDLE record, std::uint64_t size) : record_(record), size_(size) {}
+  CabinetInPackage(MSIHANDLE record, std::uint64_t size) : CabinetReader(size), record_(record) {}
   ~CabinetInPackage() override;
-  unsigned Read(void* buffer, unsigned count) override;
-  long Seek(long distance, int origin) override;
+
+ protected:
+  long long ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override;
 
  private:
   MSIHANDLE record_;
-  std::uint64_t size_;
-  std::uint64_t position_ = 0;
 };
