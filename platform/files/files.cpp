@@ -1,13 +1,14 @@
 #include "files/files.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <memory>
 #include <vector>
+
+#include "files/ascii.h"
+#include "files/unique_dir.h"
 
 namespace files {
 
@@ -100,24 +101,10 @@ int CreateFileForWriting(const std::string& path) {
   return fd;
 }
 
-namespace {
-
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    if (fold(a[i]) != fold(b[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 std::optional<std::string> FindFileIgnoringCase(const std::string& folder,
                                                 const std::string& name) {
   if (FileExists(folder + name)) return folder + name;
-  std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(folder.empty() ? "." : folder.c_str()),
-                                              closedir);
+  UniqueDir listing = UniqueDir::Open(folder);
   if (!listing) return std::nullopt;
   std::optional<std::string> best;
   while (const dirent* item = readdir(listing.get())) {

@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "msi/byte_order.h"
+#include "files/byte_order.h"
 
 namespace msi {
+
+using files::LoadU16;
+using files::LoadU32;
+using files::LoadU64;
 
 namespace {
 

@@ -10,37 +10,20 @@
 namespace msi {
 
 std::optional<FileReader> FileReader::Open(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+  files::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return std::nullopt;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
-    ::close(fd);
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
     return std::nullopt;
   }
-  return FileReader(fd, static_cast<std::uint64_t>(info.st_size));
-}
-
-FileReader::FileReader(FileReader&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), size_(other.size_) {}
-
-FileReader& FileReader::operator=(FileReader&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-    size_ = other.size_;
-  }
-  return *this;
-}
-
-FileReader::~FileReader() {
-  if (fd_ >= 0) ::close(fd_);
+  return FileReader(std::move(fd), static_cast<std::uint64_t>(info.st_size));
 }
 
 bool FileReader::ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const {
   if (offset > size_ || length > size_ - offset) return false;
   auto* out = static_cast<unsigned char*>(buffer);
   while (length > 0) {
-    ssize_t got = ::pread(fd_, out, length, static_cast<off_t>(offset));
+    ssize_t got = ::pread(fd_.get(), out, length, static_cast<off_t>(offset));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return false;
     out += got;

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "files/unique_fd.h"
+
 namespace msi {
 
 class FileReader {
@@ -15,12 +17,6 @@ class FileReader {
   // not a regular file.
   static std::optional<FileReader> Open(const std::string& path);
 
-  FileReader(FileReader&& other) noexcept;
-  FileReader& operator=(FileReader&& other) noexcept;
-  FileReader(const FileReader&) = delete;
-  FileReader& operator=(const FileReader&) = delete;
-  ~FileReader();
-
   std::uint64_t size() const { return size_; }
 
   // Reads exactly `length` bytes at `offset`. False when any of them lies
@@ -28,8 +24,8 @@ class FileReader {
   bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const;
 
  private:
-  FileReader(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
-  int fd_ = -1;
+  FileReader(files::UniqueFd fd, std::uint64_t size) : fd_(std::move(fd)), size_(size) {}
+  files::UniqueFd fd_;
   std::uint64_t size_ = 0;
 };
 

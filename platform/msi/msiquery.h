@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 using MSIHANDLE = std::uint32_t;
 using UINT = unsigned int;
@@ -75,3 +76,38 @@ UINT MsiRecordSetStringA(MSIHANDLE record, UINT field, const char* value);
 
 // Closing 0 or an unknown handle does nothing harmful.
 UINT MsiCloseHandle(MSIHANDLE handle);
+
+// Owns one handle and closes it when it goes, as msi.h's PMSIHANDLE does;
+// move-only. Any handle fits: database, view or record.
+class PMSIHANDLE {
+ public:
+  PMSIHANDLE() = default;
+  explicit PMSIHANDLE(MSIHANDLE handle) : handle_(handle) {}
+  PMSIHANDLE(PMSIHANDLE&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
+  PMSIHANDLE& operator=(PMSIHANDLE&& other) noexcept {
+    if (this != &other) reset(std::exchange(other.handle_, 0));
+    return *this;
+  }
+  PMSIHANDLE(const PMSIHANDLE&) = delete;
+  PMSIHANDLE& operator=(const PMSIHANDLE&) = delete;
+  ~PMSIHANDLE() { reset(); }
+
+  MSIHANDLE get() const { return handle_; }
+  explicit operator bool() const { return handle_ != 0; }
+  // For a function that hands out a handle: closes the one held and gives
+  // the place where the new one goes.
+  MSIHANDLE* out() {
+    reset();
+    return &handle_;
+  }
+  // Closes the handle held (if any) and takes `handle` in its place.
+  void reset(MSIHANDLE handle = 0) {
+    const MSIHANDLE old = std::exchange(handle_, handle);
+    if (old != 0) MsiCloseHandle(old);
+  }
+  // Gives the handle up without closing it.
+  MSIHANDLE release() { return std::exchange(handle_, 0); }
+
+ private:
+  MSIHANDLE handle_ = 0;
+};

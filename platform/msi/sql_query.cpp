@@ -3,6 +3,8 @@
 #include <cctype>
 #include <charconv>
 
+#include "files/ascii.h"
+
 namespace msi {
 
 namespace {
@@ -80,11 +82,7 @@ class Tokenizer {
 };
 
 bool IsKeyword(const Token& token, std::string_view keyword) {
-  if (token.kind != Token::Kind::kWord || token.text.size() != keyword.size()) return false;
-  for (std::size_t i = 0; i < keyword.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(token.text[i])) != keyword[i]) return false;
-  }
-  return true;
+  return token.kind == Token::Kind::kWord && files::EqualIgnoringAsciiCase(token.text, keyword);
 }
 
 bool IsAnyKeyword(const Token& token) {

@@ -1,9 +1,11 @@
 #include "msi/string_pool.h"
 
-#include "msi/byte_order.h"
+#include "files/byte_order.h"
 #include "msi/text_decoder.h"
 
 namespace msi {
+
+using files::LoadU16;
 
 namespace {
 

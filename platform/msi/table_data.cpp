@@ -1,8 +1,12 @@
 #include "msi/table_data.h"
 
-#include "msi/byte_order.h"
+#include "files/byte_order.h"
 
 namespace msi {
+
+using files::LoadU16;
+using files::LoadU24;
+using files::LoadU32;
 
 std::optional<std::int32_t> DecodeInteger(const ColumnInfo& column, std::uint32_t raw) {
   if (raw == 0) return std::nullopt;

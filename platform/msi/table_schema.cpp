@@ -1,5 +1,7 @@
 #include "msi/table_schema.h"
 
+#include "files/ascii.h"
+
 namespace msi {
 
 ColumnKind ColumnInfo::kind() const {
@@ -36,7 +38,7 @@ std::string ColumnInfo::IdtType() const {
     case ColumnKind::kInteger:
       break;
   }
-  if (nullable()) letter = static_cast<char>(letter - 'a' + 'A');
+  if (nullable()) letter = files::ToUpperAscii(letter);
   return letter + std::to_string(type & kColumnSizeMask);
 }
 

@@ -2,16 +2,11 @@
 
 #include <vector>
 
+#include "files/ascii.h"
+
 namespace {
 
-unsigned char FoldAsciiLetter(unsigned char byte) {
-  return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte - 'A' + 'a') : byte;
-}
-
-bool EqualLetters(char a, char b) {
-  return FoldAsciiLetter(static_cast<unsigned char>(a)) ==
-         FoldAsciiLetter(static_cast<unsigned char>(b));
-}
+bool EqualLetters(char a, char b) { return files::ToLowerAscii(a) == files::ToLowerAscii(b); }
 
 }  // namespace
 

@@ -6,14 +6,11 @@
 
 #include "console/console.h"
 #include "console/verbose.h"
+#include "files/ascii.h"
 #include "files/files.h"
 #include "msidb/msi_handler.h"
 
 namespace {
-
-char UpperAsciiLetter(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 bool IsOption(const std::string& argument) { return argument.size() >= 2 && argument[0] == '-'; }
 
@@ -53,13 +50,13 @@ std::optional<RunOptions> ParseCommandLine(const std::vector<std::string>& argum
   if (count < 2 || count > 5) return std::nullopt;
 
   RunOptions options;
-  options.command = UpperAsciiLetter(arguments[0][0]);
+  options.command = files::ToUpperAscii(arguments[0][0]);
   if (options.command != 'L' && options.command != 'R' && options.command != 'X') {
     return std::nullopt;
   }
   std::size_t next = 1;
   if (count >= 3 && IsOption(arguments[1])) {
-    const char letter = UpperAsciiLetter(arguments[1][1]);
+    const char letter = files::ToUpperAscii(arguments[1][1]);
     // V is accepted with 3 to 5 arguments; R, which changes nothing, with 4 or 5.
     if (letter != 'V' && !(letter == 'R' && count >= 4)) return std::nullopt;
     options.verbose = letter == 'V';

@@ -28,14 +28,14 @@ std::optional<std::string> ReadStreamField(MSIHANDLE record, UINT field, std::ui
 std::optional<std::vector<std::vector<std::string>>> QueryRows(MSIHANDLE database,
                                                                const std::string& sql, UINT fields,
                                                                MSIHANDLE parameters) {
-  Handle view;
+  PMSIHANDLE view;
   if (MsiDatabaseOpenViewA(database, sql.c_str(), view.out()) != ERROR_SUCCESS) {
     return std::nullopt;
   }
   if (MsiViewExecute(view.get(), parameters) != ERROR_SUCCESS) return std::nullopt;
   std::vector<std::vector<std::string>> rows;
   while (true) {
-    Handle record;
+    PMSIHANDLE record;
     const UINT status = MsiViewFetch(view.get(), record.out());
     if (status == ERROR_NO_MORE_ITEMS) return rows;
     if (status != ERROR_SUCCESS) return std::nullopt;
@@ -47,15 +47,15 @@ std::optional<std::vector<std::vector<std::string>>> QueryRows(MSIHANDLE databas
 
 std::optional<std::string> ReadNamedStream(MSIHANDLE database, const std::string& name,
                                            std::uint32_t piece) {
-  Handle view;
+  PMSIHANDLE view;
   if (MsiDatabaseOpenViewA(database, "select * from `_Streams` where Name=?", view.out()) !=
       ERROR_SUCCESS) {
     return std::nullopt;
   }
-  Handle parameters(MsiCreateRecord(1));
+  PMSIHANDLE parameters(MsiCreateRecord(1));
   MsiRecordSetStringA(parameters.get(), 1, name.c_str());
   if (MsiViewExecute(view.get(), parameters.get()) != ERROR_SUCCESS) return std::nullopt;
-  Handle record;
+  PMSIHANDLE record;
   if (MsiViewFetch(view.get(), record.out()) != ERROR_SUCCESS) return std::nullopt;
   return ReadStreamField(record.get(), 2, piece);
 }

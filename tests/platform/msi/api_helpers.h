@@ -4,32 +4,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "msi/msiquery.h"
 
 namespace msi_test {
-
-// Closes its handle when it goes.
-class Handle {
- public:
-  Handle() = default;
-  explicit Handle(MSIHANDLE handle) : handle_(handle) {}
-  Handle(Handle&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
-  Handle& operator=(Handle&& other) noexcept {
-    std::swap(handle_, other.handle_);
-    return *this;
-  }
-  ~Handle() {
-    if (handle_ != 0) MsiCloseHandle(handle_);
-  }
-  MSIHANDLE get() const { return handle_; }
-  MSIHANDLE* out() { return &handle_; }
-
- private:
-  MSIHANDLE handle_ = 0;
-};
 
 // A field's whole text, asking for the length first.
 std::string FieldString(MSIHANDLE record, UINT field);

@@ -9,8 +9,6 @@
 
 namespace {
 
-using msi_test::Handle;
-
 class MsiApiTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -20,11 +18,11 @@ class MsiApiTest : public ::testing::Test {
   }
 
   // The first row of `sql` (executed without parameters).
-  Handle FirstRow(const char* sql) {
-    Handle view;
+  PMSIHANDLE FirstRow(const char* sql) {
+    PMSIHANDLE view;
     EXPECT_EQ(MsiDatabaseOpenViewA(database_.get(), sql, view.out()), ERROR_SUCCESS) << sql;
     EXPECT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
-    Handle record;
+    PMSIHANDLE record;
     EXPECT_EQ(MsiViewFetch(view.get(), record.out()), ERROR_SUCCESS);
     return record;
   }
@@ -38,7 +36,7 @@ class MsiApiTest : public ::testing::Test {
 
   test_support::TempDir dir_;
   std::string path_;
-  Handle database_;
+  PMSIHANDLE database_;
 };
 
 TEST(MsiHandles, ClosingNothingOrAnUnknownHandleIsHarmless) {
@@ -53,8 +51,29 @@ TEST(MsiHandles, ClosingNothingOrAnUnknownHandleIsHarmless) {
   EXPECT_EQ(MsiRecordDataSize(record, 1), 0u);
 }
 
+TEST(MsiHandles, PmsihandleClosesWhatItHolds) {
+  const MSIHANDLE first = MsiCreateRecord(1);
+  { PMSIHANDLE owner(first); }
+  EXPECT_EQ(MsiCloseHandle(first), ERROR_INVALID_HANDLE);  // closed already
+
+  PMSIHANDLE owner(MsiCreateRecord(1));
+  const MSIHANDLE second = owner.get();
+  PMSIHANDLE moved(std::move(owner));
+  EXPECT_FALSE(owner);
+  EXPECT_EQ(moved.get(), second);
+  *moved.out() = MsiCreateRecord(1);  // out() closes the one held first
+  EXPECT_EQ(MsiRecordSetStringA(second, 1, "x"), ERROR_INVALID_HANDLE);
+
+  const MSIHANDLE kept = moved.release();
+  EXPECT_FALSE(moved);
+  EXPECT_EQ(MsiRecordSetStringA(kept, 1, "x"), ERROR_SUCCESS);
+  moved.reset(kept);
+  moved = PMSIHANDLE();
+  EXPECT_EQ(MsiCloseHandle(kept), ERROR_INVALID_HANDLE);
+}
+
 TEST(MsiHandles, EveryCallRejectsAHandleOfTheWrongKind) {
-  Handle record(MsiCreateRecord(1));
+  PMSIHANDLE record(MsiCreateRecord(1));
   MSIHANDLE out = 77;
   EXPECT_EQ(MsiDatabaseOpenViewA(record.get(), "select * from `File`", &out), ERROR_INVALID_HANDLE);
   EXPECT_EQ(out, 0u);
@@ -89,21 +108,21 @@ TEST_F(MsiApiTest, OnlyTheReadOnlyModeIsOffered) {
 }
 
 TEST_F(MsiApiTest, HandlesAreDistinctAndTheDatabaseOutlivesItsHandle) {
-  Handle view;
+  PMSIHANDLE view;
   ASSERT_EQ(MsiDatabaseOpenViewA(database_.get(), "select * from Things", view.out()),
             ERROR_SUCCESS);
   EXPECT_NE(view.get(), database_.get());
   ASSERT_EQ(MsiCloseHandle(database_.get()), ERROR_SUCCESS);
-  database_ = Handle();
+  database_ = PMSIHANDLE();
   // The view keeps what it needs.
   ASSERT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
-  Handle record;
+  PMSIHANDLE record;
   ASSERT_EQ(MsiViewFetch(view.get(), record.out()), ERROR_SUCCESS);
   EXPECT_EQ(msi_test::FieldString(record.get(), 1), "alpha");
 }
 
 TEST_F(MsiApiTest, GetStringFollowsTheBufferProtocol) {
-  Handle record = FirstRow("select * from Things");  // Id "alpha", Note "first note"
+  PMSIHANDLE record = FirstRow("select * from Things");  // Id "alpha", Note "first note"
   char buffer[16];
   std::uint32_t size = 4;
   EXPECT_EQ(MsiRecordGetStringA(record.get(), 1, buffer, &size), ERROR_MORE_DATA);
@@ -132,7 +151,7 @@ TEST_F(MsiApiTest, GetStringFollowsTheBufferProtocol) {
 }
 
 TEST_F(MsiApiTest, FieldsReadAsTextIntegersAndSizes) {
-  Handle alpha = FirstRow("select * from Things");
+  PMSIHANDLE alpha = FirstRow("select * from Things");
   EXPECT_EQ(msi_test::FieldString(alpha.get(), 2), "-2");
   EXPECT_EQ(msi_test::FieldString(alpha.get(), 3), "-70000");
   EXPECT_EQ(MsiRecordGetInteger(alpha.get(), 2), -2);
@@ -147,7 +166,7 @@ TEST_F(MsiApiTest, FieldsReadAsTextIntegersAndSizes) {
   EXPECT_EQ(MsiRecordGetInteger(alpha.get(), 6), MSI_NULL_INTEGER);
   EXPECT_EQ(MsiRecordDataSize(alpha.get(), 6), 0u);
 
-  Handle beta = FirstRow("select * from Things where Id = 'beta'");
+  PMSIHANDLE beta = FirstRow("select * from Things where Id = 'beta'");
   EXPECT_EQ(MsiRecordGetInteger(beta.get(), 2), MSI_NULL_INTEGER);
   EXPECT_EQ(msi_test::FieldString(beta.get(), 2), "");
   EXPECT_EQ(MsiRecordDataSize(beta.get(), 2), 0u);
@@ -159,12 +178,12 @@ TEST_F(MsiApiTest, FieldsReadAsTextIntegersAndSizes) {
   EXPECT_EQ(MsiRecordReadStream(beta.get(), 5, buffer, &size), ERROR_SUCCESS);
   EXPECT_EQ(size, 0u);
 
-  Handle numeric = FirstRow("select `Id` from Things where Large = 42");
+  PMSIHANDLE numeric = FirstRow("select `Id` from Things where Large = 42");
   EXPECT_EQ(MsiRecordGetInteger(numeric.get(), 1), 42);  // the text "42"
 }
 
 TEST_F(MsiApiTest, StreamsReadInPiecesFromWhereTheLastReadStopped) {
-  Handle logo = FirstRow("select `Data` from `Binary` where `Name` = 'Logo'");
+  PMSIHANDLE logo = FirstRow("select `Data` from `Binary` where `Name` = 'Logo'");
   const std::string expected = msi_test::LogoBytes();
   ASSERT_EQ(MsiRecordDataSize(logo.get(), 1), expected.size());
   std::uint32_t left = 0;
@@ -188,7 +207,7 @@ TEST_F(MsiApiTest, StreamsReadInPiecesFromWhereTheLastReadStopped) {
 
   // The same stream through _Streams, and a text field is not a stream.
   EXPECT_EQ(msi_test::ReadNamedStream(database_.get(), "Binary.Logo", 4096), expected);
-  Handle name = FirstRow("select `Name` from `Binary`");
+  PMSIHANDLE name = FirstRow("select `Name` from `Binary`");
   size = sizeof piece;
   EXPECT_EQ(MsiRecordReadStream(name.get(), 1, piece, &size), ERROR_DATATYPE_MISMATCH);
 }
@@ -209,7 +228,7 @@ TEST_F(MsiApiTest, StreamsTableListsPlainStreamsUnderDecodedNames) {
 }
 
 TEST_F(MsiApiTest, WhereTakesParametersLiteralsAndNumbers) {
-  Handle parameters(MsiCreateRecord(2));
+  PMSIHANDLE parameters(MsiCreateRecord(2));
   ASSERT_EQ(MsiRecordSetStringA(parameters.get(), 1, "gamma"), ERROR_SUCCESS);
   ASSERT_EQ(MsiRecordSetStringA(parameters.get(), 2, "5"), ERROR_SUCCESS);
   EXPECT_EQ(Rows("select `Id` from `Things` where `Id`=? and Large=?", 1, parameters.get()),
@@ -226,7 +245,7 @@ TEST_F(MsiApiTest, WhereTakesParametersLiteralsAndNumbers) {
   EXPECT_EQ(Rows("select Id from Things where Id = 'Alpha'", 1),
             (std::vector<std::vector<std::string>>{}));
   // A null parameter matches null cells.
-  Handle empty(MsiCreateRecord(1));
+  PMSIHANDLE empty(MsiCreateRecord(1));
   EXPECT_EQ(Rows("select Id from Things where Small = ?", 1, empty.get()),
             (std::vector<std::vector<std::string>>{{"beta"}}));
 }
@@ -257,29 +276,29 @@ TEST_F(MsiApiTest, BadQueriesFailWhenTheViewIsOpened) {
 }
 
 TEST_F(MsiApiTest, ViewsMustBeExecutedAndMayBeExecutedAgain) {
-  Handle view;
+  PMSIHANDLE view;
   ASSERT_EQ(MsiDatabaseOpenViewA(database_.get(), "select Id from Things where Id = ?", view.out()),
             ERROR_SUCCESS);
-  Handle record;
+  PMSIHANDLE record;
   EXPECT_NE(MsiViewFetch(view.get(), record.out()), ERROR_SUCCESS);
   EXPECT_EQ(record.get(), 0u);
   EXPECT_NE(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);  // "?" needs a record
 
-  Handle parameters(MsiCreateRecord(1));
+  PMSIHANDLE parameters(MsiCreateRecord(1));
   MsiRecordSetStringA(parameters.get(), 1, "beta");
   for (int round = 0; round < 2; ++round) {
     ASSERT_EQ(MsiViewExecute(view.get(), parameters.get()), ERROR_SUCCESS);
-    Handle row;
+    PMSIHANDLE row;
     ASSERT_EQ(MsiViewFetch(view.get(), row.out()), ERROR_SUCCESS);
     EXPECT_EQ(msi_test::FieldString(row.get(), 1), "beta");
-    Handle none;
+    PMSIHANDLE none;
     EXPECT_EQ(MsiViewFetch(view.get(), none.out()), ERROR_NO_MORE_ITEMS);
     EXPECT_EQ(MsiViewFetch(view.get(), none.out()), ERROR_NO_MORE_ITEMS);
   }
 }
 
 TEST(MsiRecords, ParameterRecordsHoldStrings) {
-  Handle record(MsiCreateRecord(2));
+  PMSIHANDLE record(MsiCreateRecord(2));
   ASSERT_NE(record.get(), 0u);
   EXPECT_EQ(MsiRecordSetStringA(record.get(), 2, "hello"), ERROR_SUCCESS);
   EXPECT_EQ(msi_test::FieldString(record.get(), 2), "hello");

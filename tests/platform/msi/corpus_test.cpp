@@ -15,7 +15,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using msi_test::Handle;
 
 std::vector<fs::path> CorpusPackages() {
   std::vector<fs::path> packages;
@@ -62,7 +61,7 @@ TEST(MsiCorpus, EveryStreamReadsBackThroughTheInterface) {
   int checked = 0;
   for (const fs::path& package : CorpusPackages()) {
     SCOPED_TRACE(package.filename().string());
-    Handle database;
+    PMSIHANDLE database;
     ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_READONLY, database.out()), ERROR_SUCCESS);
     std::istringstream listing(test_support::ReadFile(Expected(package, ".streams.txt")));
     std::string line;
@@ -89,17 +88,17 @@ TEST(MsiCorpus, StreamListHoldsEveryExpectedStreamWithItsSize) {
   SKIP_WITHOUT_CORPUS();
   for (const fs::path& package : CorpusPackages()) {
     SCOPED_TRACE(package.filename().string());
-    Handle database;
+    PMSIHANDLE database;
     ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_READONLY, database.out()), ERROR_SUCCESS);
-    Handle view;
+    PMSIHANDLE view;
     ASSERT_EQ(MsiDatabaseOpenViewA(database.get(), "SELECT `Name` FROM `_Streams`", view.out()),
               ERROR_SUCCESS);
     ASSERT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
     std::set<std::string> names;
-    Handle record;
+    PMSIHANDLE record;
     while (MsiViewFetch(view.get(), record.out()) == ERROR_SUCCESS) {
       names.insert(msi_test::FieldString(record.get(), 1));
-      record = Handle();
+      record = PMSIHANDLE();
     }
     std::istringstream listing(test_support::ReadFile(Expected(package, ".streams.txt")));
     std::string line;

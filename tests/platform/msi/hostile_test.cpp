@@ -221,7 +221,7 @@ TEST_F(MsiHostile, StringIdsOutOfRangeFailThatTableOnly) {
   package.streams.push_back({"Property", std::string("\xFF\xFF\xFF\xFF\x01\x00\x01\x00", 8), true});
   const std::string path = dir_ / "ids.msi";
   fixtures::WritePackageFile(path, package);
-  msi_test::Handle database;
+  PMSIHANDLE database;
   ASSERT_EQ(MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_READONLY, database.out()), ERROR_SUCCESS);
   MSIHANDLE view = 0;
   EXPECT_NE(MsiDatabaseOpenViewA(database.get(), "select * from Property", &view), ERROR_SUCCESS);
@@ -283,7 +283,7 @@ TEST_F(MsiHostile, StringPoolsThatDoNotAddUp) {
     package.streams.push_back({"_StringData", c.data, true});
     const std::string path = dir_ / "pool.msi";
     fixtures::WritePackageFile(path, package);
-    msi_test::Handle database;
+    PMSIHANDLE database;
     EXPECT_NE(MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_READONLY, database.out()), ERROR_SUCCESS);
   }
 }
@@ -354,7 +354,7 @@ TEST_F(MsiHostile, AStreamPastTheEndOfTheFileFailsWhenReadAndNothingElseDoes) {
   }
   const std::string damaged_path = dir_ / "damaged-tail.msi";
   test_support::WriteFile(damaged_path, whole.substr(0, cut));
-  msi_test::Handle database;
+  PMSIHANDLE database;
   ASSERT_EQ(MsiOpenDatabaseA(damaged_path.c_str(), MSIDBOPEN_READONLY, database.out()),
             ERROR_SUCCESS);
   auto rows = msi_test::QueryRows(database.get(), "select * from Things", 5);
@@ -362,12 +362,12 @@ TEST_F(MsiHostile, AStreamPastTheEndOfTheFileFailsWhenReadAndNothingElseDoes) {
   EXPECT_EQ(rows->size(), 4u);
   EXPECT_EQ(msi_test::ReadNamedStream(database.get(), "Binary.Logo", 512), msi_test::LogoBytes());
 
-  msi_test::Handle view;
+  PMSIHANDLE view;
   ASSERT_EQ(MsiDatabaseOpenViewA(database.get(), "select * from _Streams where Name='zz.cab'",
                                  view.out()),
             ERROR_SUCCESS);
   ASSERT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
-  msi_test::Handle record;
+  PMSIHANDLE record;
   ASSERT_EQ(MsiViewFetch(view.get(), record.out()), ERROR_SUCCESS);
   EXPECT_EQ(MsiRecordDataSize(record.get(), 2), tail.size());
   char buffer[100];

@@ -239,7 +239,7 @@ TEST_F(MsiRoundTrip, TheStandardQueriesOfTheToolWork) {
   package.streams.push_back({"data.cab", "MSCF-ish"});
   const std::string path = dir_ / "standard.msi";
   fixtures::WritePackageFile(path, package);
-  msi_test::Handle database;
+  PMSIHANDLE database;
   ASSERT_EQ(MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_READONLY, database.out()), ERROR_SUCCESS);
   for (const char* sql :
        {"select * from `File`", "select * from `Component`", "select * from `Directory`"}) {

@@ -1,9 +1,11 @@
-// Little-endian integers read from byte buffers.
+// Little-endian integers read from byte buffers: the one reader of the
+// package, cabinet and MSZIP formats. The caller checks that the bytes are
+// there.
 #pragma once
 
 #include <cstdint>
 
-namespace msi {
+namespace files {
 
 inline std::uint16_t LoadU16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
@@ -23,4 +25,4 @@ inline std::uint64_t LoadU64(const std::uint8_t* p) {
          (static_cast<std::uint64_t>(LoadU32(p + 4)) << 32);
 }
 
-}  // namespace msi
+}  // namespace files
