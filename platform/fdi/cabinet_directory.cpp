@@ -2,21 +2,14 @@
 
 #include <cstring>
 
+#include "fdi/cabinet_format.h"
+#include "files/byte_order.h"
+
 namespace fdi {
 namespace {
 
-std::uint16_t U16(const unsigned char* bytes) {
-  return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-std::uint32_t U32(const unsigned char* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-constexpr std::size_t kHeaderBytes = 36;
-constexpr std::size_t kFolderBytes = 8;
-constexpr std::size_t kFileBytes = 16;
+using files::LoadU16;
+using files::LoadU32;
 
 bool ValidFolderIndex(std::uint16_t folder, const CabinetHeader& header) {
   if (folder < kFolderFromPrevious) return folder < header.folder_count;
@@ -31,17 +24,18 @@ bool ValidFolderIndex(std::uint16_t folder, const CabinetHeader& header) {
 }  // namespace
 
 FDIERROR ReadCabinetHeader(CallbackReader& reader, CabinetHeader* header) {
-  unsigned char bytes[kHeaderBytes];
+  unsigned char bytes[cab::kHeaderBytes];
   if (!reader.Read(bytes, sizeof bytes)) return FDIERROR_NOT_A_CABINET;
-  if (std::memcmp(bytes, "MSCF", 4) != 0) return FDIERROR_NOT_A_CABINET;
-  if (bytes[25] != 1 || bytes[24] != 3) return FDIERROR_UNKNOWN_CABINET_VERSION;
-  header->claimed_size = U32(bytes + 8);
-  header->files_offset = U32(bytes + 16);
-  header->folder_count = U16(bytes + 26);
-  header->file_count = U16(bytes + 28);
-  header->flags = U16(bytes + 30);
-  header->set_id = U16(bytes + 32);
-  header->index = U16(bytes + 34);
+  if (std::memcmp(bytes + cab::kHeaderSignature, "MSCF", 4) != 0) return FDIERROR_NOT_A_CABINET;
+  if (bytes[cab::kHeaderMajorVersion] != 1 || bytes[cab::kHeaderMinorVersion] != 3)
+    return FDIERROR_UNKNOWN_CABINET_VERSION;
+  header->claimed_size = LoadU32(bytes + cab::kHeaderCabinetSize);
+  header->files_offset = LoadU32(bytes + cab::kHeaderFilesOffset);
+  header->folder_count = LoadU16(bytes + cab::kHeaderFolderCount);
+  header->file_count = LoadU16(bytes + cab::kHeaderFileCount);
+  header->flags = LoadU16(bytes + cab::kHeaderFlags);
+  header->set_id = LoadU16(bytes + cab::kHeaderSetId);
+  header->index = LoadU16(bytes + cab::kHeaderCabinetIndex);
   return FDIERROR_NONE;
 }
 
@@ -74,11 +68,11 @@ FDIERROR ReadCabinetDirectory(CallbackReader& reader, CabinetDirectory* director
   std::size_t folder_reserve = 0;
   std::uint8_t block_reserve = 0;
   if (header.flags & kHeaderHasReserve) {
-    unsigned char sizes[4];
+    unsigned char sizes[cab::kReserveBytes];
     if (!reader.Read(sizes, sizeof sizes)) return FDIERROR_CORRUPT_CABINET;
-    folder_reserve = sizes[2];
-    block_reserve = sizes[3];
-    if (!reader.Skip(U16(sizes))) return FDIERROR_CORRUPT_CABINET;
+    folder_reserve = sizes[cab::kReserveFolder];
+    block_reserve = sizes[cab::kReserveBlock];
+    if (!reader.Skip(LoadU16(sizes + cab::kReserveHeader))) return FDIERROR_CORRUPT_CABINET;
   }
   if (header.flags & kHeaderHasPrevious) {
     if (!reader.ReadString(directory->previous_cabinet, kMaxNameBytes) ||
@@ -92,25 +86,27 @@ FDIERROR ReadCabinetDirectory(CallbackReader& reader, CabinetDirectory* director
   }
 
   for (unsigned i = 0; i < header.folder_count; ++i) {
-    unsigned char bytes[kFolderBytes];
+    unsigned char bytes[cab::kFolderBytes];
     if (!reader.Read(bytes, sizeof bytes) || !reader.Skip(folder_reserve))
       return FDIERROR_CORRUPT_CABINET;
-    directory->folder_compression.push_back(U16(bytes + 6));
-    directory->folder_data.push_back(FolderData{U32(bytes), U16(bytes + 4), block_reserve});
+    directory->folder_compression.push_back(LoadU16(bytes + cab::kFolderCompression));
+    directory->folder_data.push_back(FolderData{LoadU32(bytes + cab::kFolderDataOffset),
+                                                LoadU16(bytes + cab::kFolderBlockCount),
+                                                block_reserve});
   }
 
   if (!reader.SeekTo(header.files_offset)) return FDIERROR_CORRUPT_CABINET;
   for (unsigned i = 0; i < header.file_count; ++i) {
-    unsigned char bytes[kFileBytes];
+    unsigned char bytes[cab::kFileBytes];
     CabinetEntry entry;
     if (!reader.Read(bytes, sizeof bytes) || !reader.ReadString(entry.name, kMaxNameBytes))
       return FDIERROR_CORRUPT_CABINET;
-    entry.size = U32(bytes);
-    entry.folder_offset = U32(bytes + 4);
-    entry.folder = U16(bytes + 8);
-    entry.date = U16(bytes + 10);
-    entry.time = U16(bytes + 12);
-    entry.attributes = U16(bytes + 14);
+    entry.size = LoadU32(bytes + cab::kFileSize);
+    entry.folder_offset = LoadU32(bytes + cab::kFileFolderOffset);
+    entry.folder = LoadU16(bytes + cab::kFileFolder);
+    entry.date = LoadU16(bytes + cab::kFileDate);
+    entry.time = LoadU16(bytes + cab::kFileTime);
+    entry.attributes = LoadU16(bytes + cab::kFileAttributes);
     if (!ValidFolderIndex(entry.folder, header)) return FDIERROR_CORRUPT_CABINET;
     directory->entries.push_back(entry);
   }

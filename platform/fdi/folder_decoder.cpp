@@ -7,14 +7,16 @@
 #include <cstring>
 #include <new>
 
+#include "fdi/cabinet_format.h"
 #include "fdi/data_block_checksum.h"
+#include "files/byte_order.h"
 
 namespace fdi {
 namespace {
 
 constexpr std::size_t kBlockBytes = 32768;                 // the most a block decodes to
 constexpr std::size_t kMaxCompressedBytes = 32768 + 6144;  // the most a block may hold
-constexpr std::size_t kBlockHeaderBytes = 8;
+constexpr std::size_t kBlockHeaderBytes = cab::kBlockBytes;
 constexpr std::size_t kMaxBlockReserve = 255;
 // Read and write sizes: large enough that the callbacks' calls cost little,
 // small enough that a copy's memory stays well under a megabyte.
@@ -24,20 +26,6 @@ static_assert(kInputBytes >= kBlockHeaderBytes + kMaxBlockReserve + kMaxCompress
 
 // The largest offset and end an entry may have (as for libmspack's path).
 constexpr std::uint32_t kMaxFolderBytes = 0x7FFFFFFF;
-
-// Fields of a CFDATA header.
-constexpr std::size_t kBlockChecksumAt = 0;
-constexpr std::size_t kBlockCompressedAt = 4;
-constexpr std::size_t kBlockUncompressedAt = 6;
-
-std::uint16_t U16(const unsigned char* bytes) {
-  return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-std::uint32_t U32(const unsigned char* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
 
 }  // namespace
 
@@ -150,15 +138,15 @@ int FolderDecoder::DecodeBlock() {
   const unsigned char* header = nullptr;
   int error = Input(kBlockHeaderBytes + data_.block_reserve, &header);
   if (error != MSPACK_ERR_OK) return error;
-  std::uint32_t checksum = U32(header + kBlockChecksumAt);
-  std::size_t compressed = U16(header + kBlockCompressedAt);
-  std::size_t uncompressed = U16(header + kBlockUncompressedAt);
+  std::uint32_t checksum = files::LoadU32(header + cab::kBlockChecksum);
+  std::size_t compressed = files::LoadU16(header + cab::kBlockCompressedSize);
+  std::size_t uncompressed = files::LoadU16(header + cab::kBlockUncompressedSize);
   // A block of 0 bytes goes on in the next cabinet; such folders are not
   // decoded here, so in this folder it is damage.
   if (compressed > kMaxCompressedBytes || uncompressed == 0 || uncompressed > kBlockBytes)
     return MSPACK_ERR_DATAFORMAT;
   unsigned char sizes[4];
-  std::memcpy(sizes, header + kBlockCompressedAt, sizeof sizes);
+  std::memcpy(sizes, header + cab::kBlockCompressedSize, sizeof sizes);
   const unsigned char* body = nullptr;
   error = Input(compressed, &body);
   if (error != MSPACK_ERR_OK) return error;

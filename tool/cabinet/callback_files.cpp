@@ -82,22 +82,16 @@ long CabinetReader::Seek(long distance, int origin) {
 }
 
 std::unique_ptr<CabinetOnDisk> CabinetOnDisk::Open(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  files::UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    return nullptr;
-  }
+  if (!fd || fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
   return std::unique_ptr<CabinetOnDisk>(
-      new CabinetOnDisk(fd, static_cast<std::uint64_t>(info.st_size)));
+      new CabinetOnDisk(std::move(fd), static_cast<std::uint64_t>(info.st_size)));
 }
-
-CabinetOnDisk::~CabinetOnDisk() { close(fd_); }
 
 long long CabinetOnDisk::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
   while (true) {
-    ssize_t got = pread(fd_, buffer, count, static_cast<off_t>(offset));
+    ssize_t got = pread(fd_.get(), buffer, count, static_cast<off_t>(offset));
     if (got < 0 && errno == EINTR) continue;
     return got;
   }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "files/unique_fd.h"
 #include "msi/msiquery.h"
 
 class CallbackFile {
@@ -56,14 +57,13 @@ class CabinetOnDisk : public CabinetReader {
  public:
   // Nothing when the file cannot be opened for reading.
   static std::unique_ptr<CabinetOnDisk> Open(const std::string& path);
-  ~CabinetOnDisk() override;
 
  protected:
   long long ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override;
 
  private:
-  CabinetOnDisk(int fd, std::uint64_t size) : CabinetReader(size), fd_(fd) {}
-  int fd_;
+  CabinetOnDisk(files::UniqueFd fd, std::uint64_t size) : CabinetReader(size), fd_(std::move(fd)) {}
+  files::UniqueFd fd_;
 };
 
 // A cabinet stored in the package: the stream field of a `_Streams` row,

@@ -47,13 +47,13 @@ std::string ParentFolder(const std::string& folder) {
 }  // namespace
 
 EntryOutput::~EntryOutput() {
-  if (fd_ >= 0 || (mode_ != Mode::kDiscard && !path_.empty())) Abandon();
+  if (fd_ || (mode_ != Mode::kDiscard && !path_.empty())) Abandon();
 }
 
 unsigned EntryOutput::Write(const void* buffer, unsigned count) {
   if (mode_ == Mode::kDiscard) return count;
   int error = 0;
-  if (fd_ < 0 || !WriteAll(fd_, buffer, count, &error)) {
+  if (!fd_ || !WriteAll(fd_.get(), buffer, count, &error)) {
     owner_.NoteWriteError(error);
     return static_cast<unsigned>(-1);
   }
@@ -66,8 +66,7 @@ int EntryOutput::Close() {
 }
 
 void EntryOutput::Abandon() {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
+  fd_.reset();
   // The file was made by this run (exclusively, or under a temporary name).
   if (mode_ != Mode::kDiscard && !path_.empty()) unlink(path_.c_str());
   path_.clear();
@@ -131,22 +130,22 @@ bool ExtractionOutput::EnsureFolder(const std::string& folder) {
   return folders_[folder];
 }
 
-int ExtractionOutput::CreateTemporary(const std::string& folder, std::string* path) {
+files::UniqueFd ExtractionOutput::CreateTemporary(const std::string& folder, std::string* path) {
   for (unsigned attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
     *path =
         folder + ".pandrel-" + std::to_string(getpid()) + "-" + std::to_string(temporary_count_++);
-    int fd = open(path->c_str(), kNewFileFlags, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
+    files::UniqueFd fd(open(path->c_str(), kNewFileFlags, 0666));
+    if (fd || errno != EEXIST) return fd;
   }
-  return -1;
+  return files::UniqueFd();
 }
 
 std::unique_ptr<EntryOutput> ExtractionOutput::OpenUnderKey(std::size_t entry) {
   std::string path = target_folder_ + catalogue_[kFileKey].At(entry);
-  int fd = open(path.c_str(), kNewFileFlags, 0666);
-  if (fd < 0) return nullptr;
+  files::UniqueFd fd(open(path.c_str(), kNewFileFlags, 0666));
+  if (!fd) return nullptr;
   return std::unique_ptr<EntryOutput>(
-      new EntryOutput(*this, entry, EntryOutput::Mode::kUnderKey, fd, std::move(path)));
+      new EntryOutput(*this, entry, EntryOutput::Mode::kUnderKey, std::move(fd), std::move(path)));
 }
 
 std::unique_ptr<EntryOutput> ExtractionOutput::Open(std::size_t entry) {
@@ -157,27 +156,28 @@ std::unique_ptr<EntryOutput> ExtractionOutput::Open(std::size_t entry) {
   if (place.ours && place.writer > entry) {
     // A later entry of the catalogue has this place already and keeps it.
     return std::unique_ptr<EntryOutput>(
-        new EntryOutput(*this, entry, EntryOutput::Mode::kDiscard, -1, {}));
+        new EntryOutput(*this, entry, EntryOutput::Mode::kDiscard, files::UniqueFd(), {}));
   }
   const std::string path = target_folder_ + info.place;
   if (!place.ours) {
-    int fd = open(path.c_str(), kNewFileFlags, 0666);
-    if (fd >= 0) {
+    files::UniqueFd fd(open(path.c_str(), kNewFileFlags, 0666));
+    if (fd) {
       return std::unique_ptr<EntryOutput>(
-          new EntryOutput(*this, entry, EntryOutput::Mode::kNew, fd, path));
+          new EntryOutput(*this, entry, EntryOutput::Mode::kNew, std::move(fd), path));
     }
     if (errno != EEXIST) return OpenUnderKey(entry);
     place.existed_before = true;
     // Only a file is replaced; a folder or other thing of the user's that
     // stands at the place stays, and the entry goes under its File key.
-    struct stat info {};
-    if (lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return OpenUnderKey(entry);
+    struct stat standing {};
+    if (lstat(path.c_str(), &standing) == 0 && S_ISDIR(standing.st_mode))
+      return OpenUnderKey(entry);
   }
   std::string temporary;
-  int fd = CreateTemporary(target_folder_ + info.folder, &temporary);
-  if (fd < 0) return OpenUnderKey(entry);
-  return std::unique_ptr<EntryOutput>(
-      new EntryOutput(*this, entry, EntryOutput::Mode::kReplace, fd, std::move(temporary)));
+  files::UniqueFd fd = CreateTemporary(target_folder_ + info.folder, &temporary);
+  if (!fd) return OpenUnderKey(entry);
+  return std::unique_ptr<EntryOutput>(new EntryOutput(*this, entry, EntryOutput::Mode::kReplace,
+                                                      std::move(fd), std::move(temporary)));
 }
 
 bool ExtractionOutput::Finish(std::unique_ptr<EntryOutput> output, std::optional<time_t> written) {
@@ -189,11 +189,9 @@ bool ExtractionOutput::Finish(std::unique_ptr<EntryOutput> output, std::optional
   }
   if (written) {
     const timespec times[2] = {{0, UTIME_OMIT}, {*written, 0}};
-    futimens(file.fd_, times);
+    futimens(file.fd_.get(), times);
   }
-  const int fd = file.fd_;
-  file.fd_ = -1;
-  if (close(fd) != 0) {
+  if (!file.fd_.Close()) {
     NoteWriteError(errno);
     file.Abandon();
     return false;

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "cabinet/callback_files.h"
+#include "files/unique_fd.h"
 #include "msidb/catalogue_store.h"
 
 class ExtractionOutput;
@@ -42,15 +43,16 @@ class EntryOutput : public CallbackFile {
 
  private:
   friend class ExtractionOutput;
-  EntryOutput(ExtractionOutput& owner, std::size_t entry, Mode mode, int fd, std::string path)
-      : owner_(owner), entry_(entry), mode_(mode), fd_(fd), path_(std::move(path)) {}
+  EntryOutput(ExtractionOutput& owner, std::size_t entry, Mode mode, files::UniqueFd fd,
+              std::string path)
+      : owner_(owner), entry_(entry), mode_(mode), fd_(std::move(fd)), path_(std::move(path)) {}
   void Abandon();
 
   ExtractionOutput& owner_;
   std::size_t entry_;
   Mode mode_;
-  int fd_;            // -1 when discarding
-  std::string path_;  // the file being written (a temporary one in kReplace)
+  files::UniqueFd fd_;  // none when discarding
+  std::string path_;    // the file being written (a temporary one in kReplace)
 };
 
 class ExtractionOutput {
@@ -105,7 +107,7 @@ class ExtractionOutput {
 
   bool EnsureFolder(const std::string& folder);
   std::unique_ptr<EntryOutput> OpenUnderKey(std::size_t entry);
-  int CreateTemporary(const std::string& folder, std::string* path);
+  files::UniqueFd CreateTemporary(const std::string& folder, std::string* path);
   void NoteWriteError(int error) {
     if (write_error_ == 0) write_error_ = error;
   }
