@@ -1,0 +1,621 @@
+// LZX decoding. The bit stream is read as 16-bit little-endian words, most
+// significant bit first, through a 64-bit buffer filled up to four words at
+// a time. Each tree is a canonical Huffman code of at most 16 bits, decoded
+// through a table indexed by its next bits (and a second table for longer
+// codes). A block header gives its type (3 bits) and uncompressed size (24
+// bits); verbatim and aligned-offset blocks then give their trees as changes
+// from the lengths before, through a 20-symbol pretree; an uncompressed
+// block pads to the next word (a whole word when on one), gives R0 R1 R2 as
+// u32 and its raw bytes, and is followed by a pad byte when its size is odd.
+#include "fdi/lzx_codec.h"
+
+#include <mspack.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <new>
+
+namespace fdi {
+namespace {
+
+constexpr std::size_t kFrame = 32768;
+constexpr std::uint32_t kE8Frames = 32768;  // frames whose E8 calls are translated
+constexpr unsigned kMaxSlots = 50;
+constexpr unsigned kMainSymbolsMax = 256 + kMaxSlots * 8;
+constexpr unsigned kLengthSymbols = 249;
+// A pretree run may write up to 50 lengths past the end of its range, into
+// the next range (the main tree's slot part) or this slack.
+constexpr unsigned kLengthSlack = 64;
+// The input kept at once: the rest of earlier payloads and the new one.
+constexpr std::size_t kInputCapacity = 3 * 65536;
+// Zero bytes after the input: the bit reader loads 8 bytes at a time and
+// stops a loop only once it is 16 bytes past the end.
+constexpr std::size_t kInputPad = 64;
+// Past the end of a folder's last payload, libmspack reads two zero bytes.
+constexpr std::size_t kFinalZeros = 2;
+constexpr std::size_t kGuard = 16;
+
+struct SlotTables {
+  std::uint32_t base[kMaxSlots];
+  std::uint8_t extra[kMaxSlots];
+};
+
+constexpr SlotTables MakeSlots() {
+  SlotTables t{};
+  std::uint32_t base = 0;
+  for (unsigned s = 0; s < kMaxSlots; ++s) {
+    t.extra[s] = static_cast<std::uint8_t>(s < 4 ? 0 : std::min((s - 2) / 2, 17u));
+    t.base[s] = base;
+    base += 1u << t.extra[s];
+  }
+  return t;
+}
+constexpr SlotTables kSlots = MakeSlots();
+
+unsigned SlotCount(unsigned window_bits) {
+  return window_bits == 21 ? 50 : window_bits == 20 ? 42 : 2 * window_bits;
+}
+
+std::uint64_t LoadLe64(const std::uint8_t* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+  return v;
+}
+
+// dest[i] = dest[i - distance] for i < len, where the `distance` bytes
+// before dest are there to read.
+void CopyMatch(std::uint8_t* dest, std::size_t distance, std::size_t len) {
+  const std::uint8_t* src = dest - distance;
+  if (distance >= 8) {
+    if (len >= 8) {
+      // Whole 8-byte pieces, then the last 8 bytes (overlapping).
+      for (std::size_t i = 0; i + 8 <= len; i += 8) std::memcpy(dest + i, src + i, 8);
+      std::memcpy(dest + len - 8, src + len - 8, 8);
+    } else if (len >= 4) {
+      std::memcpy(dest, src, 4);
+      std::memcpy(dest + len - 4, src + len - 4, 4);
+    } else {
+      std::memcpy(dest, src, 2);
+      dest[len - 1] = src[len - 1];
+    }
+  } else if (distance == 1) {
+    std::memset(dest, src[0], len);
+  } else if (len < 16) {
+    for (std::size_t i = 0; i < len; ++i) dest[i] = src[i];
+  } else {
+    // The pattern repeats every `distance` bytes, so each piece may come
+    // from as far back as everything written so far.
+    std::size_t done = 0;
+    for (std::size_t period = distance; done < len; period = done + distance) {
+      const std::size_t piece = std::min(period, len - done);
+      std::memcpy(dest + done, dest + done - period, piece);
+      done += piece;
+    }
+  }
+}
+std::uint32_t LoadLe32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+// The next bits of the stream, most significant first. Bits below the `n`
+// counted ones are zero or the stream's own next bits.
+struct BitReader {
+  const std::uint8_t* p;  // the next word not yet in `buf`
+  std::uint64_t buf;
+  unsigned n;
+
+  // Leaves at least 48 bits counted.
+  void Refill() {
+    std::uint64_t w = LoadLe64(p);
+    // Words w0 w1 w2 w3 in memory order become w0 (top) .. w3 (bottom).
+    w = ((w & 0x0000FFFF0000FFFFull) << 16) | ((w >> 16) & 0x0000FFFF0000FFFFull);
+    w = w << 32 | w >> 32;
+    buf |= w >> n;
+    const unsigned words = (63 - n) >> 4;
+    p += 2 * words;
+    n += 16 * words;
+  }
+  void Drop(unsigned count) {
+    buf <<= count;
+    n -= count;
+  }
+  // `count` 0 to 32 bits.
+  std::uint32_t Read(unsigned count) {
+    const auto v = static_cast<std::uint32_t>((buf >> (63 - count)) >> 1);
+    Drop(count);
+    return v;
+  }
+};
+
+constexpr std::uint32_t kNoSymbol = 0xFFFF;
+
+// A decoding table for a canonical code of at most 16 bits: entries give
+// symbol << 16 | length; an entry with bit 15 set points to a second-level
+// table (start << 16 | 0x8000 | its index bits << 8). An empty code decodes
+// every bit string to kNoSymbol, consuming nothing.
+template <unsigned kBits, unsigned kCapacity>
+struct HuffTable {
+  std::uint32_t entries[kCapacity];
+
+  // False for an over-subscribed or incomplete code; an all-zero one is
+  // empty. `lengths` are 0 to 16.
+  bool Build(const std::uint8_t* lengths, unsigned count) {
+    unsigned counts[17] = {};
+    for (unsigned s = 0; s < count; ++s) ++counts[lengths[s]];
+    if (counts[0] == count) {
+      std::fill_n(entries, 1u << kBits, kNoSymbol << 16);
+      return true;
+    }
+    int left = 1;
+    for (unsigned len = 1; len <= 16; ++len) {
+      left = 2 * left - static_cast<int>(counts[len]);
+      if (left < 0) return false;
+    }
+    if (left != 0) return false;
+    unsigned next[17] = {};
+    counts[0] = 0;
+    for (unsigned len = 1, code = 0; len <= 16; ++len) {
+      code = (code + counts[len - 1]) << 1;
+      next[len] = code;
+    }
+    std::uint16_t codes[kMainSymbolsMax];
+    std::uint8_t sub_bits[1u << kBits] = {};
+    for (unsigned s = 0; s < count; ++s) {
+      const unsigned len = lengths[s];
+      if (len == 0) continue;
+      const unsigned code = next[len]++;
+      codes[s] = static_cast<std::uint16_t>(code);
+      if (len <= kBits) {
+        std::fill_n(entries + (code << (kBits - len)), 1u << (kBits - len), s << 16 | len);
+      } else {
+        std::uint8_t& bits = sub_bits[code >> (len - kBits)];
+        bits = static_cast<std::uint8_t>(std::max<unsigned>(bits, len - kBits));
+      }
+    }
+    unsigned free = 1u << kBits;
+    for (unsigned prefix = 0; prefix < (1u << kBits); ++prefix) {
+      if (sub_bits[prefix] == 0) continue;
+      if (free + (1u << sub_bits[prefix]) > kCapacity) return false;
+      entries[prefix] = free << 16 | 0x8000 | static_cast<unsigned>(sub_bits[prefix]) << 8;
+      free += 1u << sub_bits[prefix];
+    }
+    for (unsigned s = 0; s < count; ++s) {
+      const unsigned len = lengths[s];
+      if (len <= kBits) continue;
+      const unsigned extra = len - kBits;
+      const std::uint32_t pointer = entries[codes[s] >> extra];
+      const unsigned bits = (pointer >> 8) & 0x1F;
+      const unsigned low = codes[s] & ((1u << extra) - 1);
+      std::fill_n(entries + (pointer >> 16) + (low << (bits - extra)), 1u << (bits - extra),
+                  s << 16 | extra);
+    }
+    return true;
+  }
+
+  // Needs at least 16 bits counted in `in`.
+  unsigned Decode(BitReader& in) const {
+    std::uint32_t e = entries[in.buf >> (64 - kBits)];
+    if (e & 0x8000) {
+      in.Drop(kBits);
+      e = entries[(e >> 16) + (in.buf >> (64 - ((e >> 8) & 0x1F)))];
+    }
+    in.Drop(e & 0x1F);
+    return e >> 16;
+  }
+};
+
+}  // namespace
+
+struct LzxState {
+  HuffTable<11, 2048 + 4096> main;
+  HuffTable<10, 1024 + 2560> length;
+  HuffTable<7, 128> aligned;
+  HuffTable<6, 64 + 1088> pretree;
+  std::uint8_t main_lengths[kMainSymbolsMax + kLengthSlack];
+  std::uint8_t length_lengths[kLengthSymbols + kLengthSlack];
+  std::uint8_t aligned_lengths[8];
+  std::uint8_t pretree_lengths[20];
+
+  std::uint8_t* window = nullptr;
+  std::size_t window_size = 0;
+  unsigned main_symbols = 0;
+  std::uint8_t* input = nullptr;
+  std::size_t input_size = 0;  // bytes of payload in `input`
+  std::size_t limit = 0;       // bytes of `input` the stream may use
+
+  BitReader bits{};
+  bool byte_mode = false;  // in or right after an uncompressed block
+  std::size_t raw_pos = 0;
+  bool pad_pending = false;
+
+  bool header_read = false;
+  std::int32_t e8_size = 0;
+  unsigned block_type = 0;
+  std::uint32_t block_remaining = 0;
+  std::uint32_t r0 = 1, r1 = 1, r2 = 1;
+  std::size_t window_pos = 0;  // where the next frame goes
+  std::uint64_t total = 0;     // bytes of the folder decoded
+  std::uint32_t frame_index = 0;
+  bool finished = false;
+
+  void Reset() {
+    std::memset(main_lengths, 0, sizeof main_lengths);
+    std::memset(length_lengths, 0, sizeof length_lengths);
+    input_size = limit = 0;
+    bits = {input, 0, 0};
+    byte_mode = pad_pending = header_read = finished = false;
+    raw_pos = 0;
+    e8_size = 0;
+    block_type = 0;
+    block_remaining = 0;
+    r0 = r1 = r2 = 1;
+    window_pos = 0;
+    total = 0;
+    frame_index = 0;
+  }
+
+  std::size_t ConsumedBits() const { return static_cast<std::size_t>(bits.p - input) * 8 - bits.n; }
+  bool WithinInput() const { return byte_mode ? raw_pos <= limit : ConsumedBits() <= limit * 8; }
+  const std::uint8_t* Guard() const { return input + limit + kGuard; }
+
+  int TakeInput(const unsigned char* in, std::size_t in_bytes, bool last);
+  int ReadLengths(std::uint8_t* lengths, unsigned first, unsigned last);
+  int ReadBlockHeader();
+  template <bool kAligned>
+  int DecodeRun(std::size_t pos, std::size_t run);
+  int DecodeFrame(std::size_t frame_size);
+  void TranslateE8(unsigned char* out, std::size_t size) const;
+};
+
+namespace {
+
+int TakeOk(bool ok, int error) { return ok ? MSPACK_ERR_OK : error; }
+
+}  // namespace
+
+// Appends a payload to what the stream has not used yet.
+int LzxState::TakeInput(const unsigned char* in, std::size_t in_bytes, bool last) {
+  std::size_t from = byte_mode ? raw_pos : ConsumedBits() / 8;
+  from = std::min(from, input_size);
+  const std::size_t keep = input_size - from;
+  if (in_bytes > kInputCapacity - keep) return MSPACK_ERR_DATAFORMAT;
+  std::memmove(input, input + from, keep);
+  if (in_bytes != 0) std::memcpy(input + keep, in, in_bytes);
+  input_size = keep + in_bytes;
+  std::memset(input + input_size, 0, kInputPad);
+  limit = input_size + (last ? kFinalZeros : 0);
+  // Frames end on a word (bit mode) or a byte (byte mode), so the stream
+  // goes on at a whole byte, at the start of the buffer.
+  if (byte_mode) {
+    raw_pos -= from;
+  } else {
+    bits = {input, 0, 0};
+  }
+  return MSPACK_ERR_OK;
+}
+
+int LzxState::ReadLengths(std::uint8_t* lengths, unsigned first, unsigned last) {
+  BitReader in = bits;
+  for (unsigned i = 0; i < 20; ++i) {
+    in.Refill();
+    pretree_lengths[i] = static_cast<std::uint8_t>(in.Read(4));
+  }
+  if (!pretree.Build(pretree_lengths, 20)) return MSPACK_ERR_DECRUNCH;
+  const std::uint8_t* const guard = Guard();
+  int result = MSPACK_ERR_OK;
+  for (unsigned x = first; x < last;) {
+    if (in.p > guard) {
+      result = MSPACK_ERR_DATAFORMAT;
+      break;
+    }
+    in.Refill();
+    const unsigned symbol = pretree.Decode(in);
+    unsigned run = 0;
+    unsigned value = 0;
+    if (symbol <= 16) {
+      lengths[x] = static_cast<std::uint8_t>((lengths[x] + 17 - symbol) % 17);
+      ++x;
+      continue;
+    } else if (symbol == 17) {
+      run = 4 + in.Read(4);
+    } else if (symbol == 18) {
+      run = 20 + in.Read(5);
+    } else if (symbol == 19) {
+      run = 4 + in.Read(1);
+      const unsigned change = pretree.Decode(in);
+      if (change > 16) {
+        result = MSPACK_ERR_DECRUNCH;
+        break;
+      }
+      value = (lengths[x] + 17 - change) % 17;
+    } else {
+      result = MSPACK_ERR_DECRUNCH;
+      break;
+    }
+    std::memset(lengths + x, static_cast<int>(value), run);
+    x += run;
+  }
+  bits = in;
+  if (result == MSPACK_ERR_OK && !WithinInput()) result = MSPACK_ERR_DATAFORMAT;
+  return result;
+}
+
+int LzxState::ReadBlockHeader() {
+  if (byte_mode) {
+    raw_pos += pad_pending ? 1 : 0;
+    if (raw_pos > limit) return MSPACK_ERR_DATAFORMAT;
+    bits = {input + raw_pos, 0, 0};
+    byte_mode = pad_pending = false;
+  }
+  if (bits.p > Guard()) return MSPACK_ERR_DATAFORMAT;
+  bits.Refill();
+  const unsigned type = bits.Read(3);
+  const std::uint32_t size = bits.Read(24);
+  int result = MSPACK_ERR_OK;
+  switch (type) {
+    case 2:
+      bits.Refill();
+      for (std::uint8_t& len : aligned_lengths) len = static_cast<std::uint8_t>(bits.Read(3));
+      if (!aligned.Build(aligned_lengths, 8)) return MSPACK_ERR_DECRUNCH;
+      [[fallthrough]];
+    case 1:
+      if ((result = ReadLengths(main_lengths, 0, 256)) != MSPACK_ERR_OK ||
+          (result = ReadLengths(main_lengths, 256, main_symbols)) != MSPACK_ERR_OK) {
+        return result;
+      }
+      if (!main.Build(main_lengths, main_symbols)) return MSPACK_ERR_DECRUNCH;
+      if ((result = ReadLengths(length_lengths, 0, kLengthSymbols)) != MSPACK_ERR_OK) {
+        return result;
+      }
+      if (!length.Build(length_lengths, kLengthSymbols)) return MSPACK_ERR_DECRUNCH;
+      break;
+    case 3: {
+      // 1 to 16 bits of padding up to the next word, then bytes.
+      bits.Drop((bits.n & 15) != 0 ? bits.n & 15 : 16);
+      raw_pos = ConsumedBits() / 8;
+      byte_mode = true;
+      if (raw_pos + 12 > limit) return MSPACK_ERR_DATAFORMAT;
+      r0 = LoadLe32(input + raw_pos);
+      r1 = LoadLe32(input + raw_pos + 4);
+      r2 = LoadLe32(input + raw_pos + 8);
+      raw_pos += 12;
+      pad_pending = (size & 1) != 0;
+      break;
+    }
+    default:
+      return MSPACK_ERR_DECRUNCH;
+  }
+  block_type = type;
+  block_remaining = size;
+  return TakeOk(WithinInput(), MSPACK_ERR_DATAFORMAT);
+}
+
+// Decodes `run` bytes of a verbatim or aligned-offset block into the window
+// at `pos`; no match may go past them.
+template <bool kAligned>
+int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
+  std::uint8_t* const win = window;
+  const std::size_t end = pos + run;
+  const std::uint8_t* const guard = Guard();
+  const unsigned slot_symbols = main_symbols - 256;
+  // The folder position of window position 0 in this frame's lap (may be
+  // "negative", wrapping, before the first lap ends).
+  const std::uint64_t lap_start = total - window_pos;
+  BitReader in = bits;
+  std::uint32_t R0 = r0, R1 = r1, R2 = r2;
+  int result = MSPACK_ERR_OK;
+  while (pos < end) {
+    if (in.p > guard) {
+      result = MSPACK_ERR_DATAFORMAT;
+      break;
+    }
+    in.Refill();
+    unsigned symbol = main.Decode(in);
+    if (symbol < 256) {
+      win[pos++] = static_cast<std::uint8_t>(symbol);
+      if (pos == end) continue;
+      // A second literal from the same refill.
+      symbol = main.Decode(in);
+      if (symbol < 256) {
+        win[pos++] = static_cast<std::uint8_t>(symbol);
+        continue;
+      }
+      in.Refill();
+    }
+    symbol -= 256;
+    if (symbol >= slot_symbols) {
+      result = MSPACK_ERR_DECRUNCH;
+      break;
+    }
+    std::size_t len = (symbol & 7) + 2;
+    const unsigned slot = symbol >> 3;
+    if (len == 9) {
+      const unsigned more = length.Decode(in);
+      if (more >= kLengthSymbols) {
+        result = MSPACK_ERR_DECRUNCH;
+        break;
+      }
+      len += more;
+    }
+    std::uint32_t offset;
+    if (slot == 0) {
+      offset = R0;
+    } else if (slot == 1) {
+      offset = R1;
+      R1 = R0;
+      R0 = offset;
+    } else if (slot == 2) {
+      offset = R2;
+      R2 = R0;
+      R0 = offset;
+    } else {
+      in.Refill();
+      const unsigned extra = kSlots.extra[slot];
+      std::uint32_t footer;
+      if (kAligned && extra >= 3) {
+        footer = in.Read(extra - 3) << 3;
+        const unsigned low = aligned.Decode(in);
+        if (low >= 8) {
+          result = MSPACK_ERR_DECRUNCH;
+          break;
+        }
+        footer += low;
+      } else {
+        footer = in.Read(extra);
+      }
+      offset = kSlots.base[slot] + footer - 2;
+      R2 = R1;
+      R1 = R0;
+      R0 = offset;
+    }
+    if (len > end - pos) {
+      result = MSPACK_ERR_DECRUNCH;
+      break;
+    }
+    std::uint8_t* dest = win + pos;
+    if (offset - 1u < pos) {
+      CopyMatch(dest, offset, len);
+    } else {
+      // Back into the end of the window (the lap before), or before the
+      // folder's first byte.
+      if (offset == 0 || offset > window_size || offset > lap_start + pos) {
+        result = MSPACK_ERR_DECRUNCH;
+        break;
+      }
+      // First the bytes at the window's end (ahead of dest, or dest itself
+      // when offset is the window size), then on from its start.
+      const std::size_t from = pos + window_size - offset;
+      const std::size_t head = std::min(len, window_size - from);
+      if (from != pos) std::memmove(dest, win + from, head);
+      if (head < len) CopyMatch(dest + head, offset, len - head);
+    }
+    pos += len;
+  }
+  bits = in;
+  r0 = R0;
+  r1 = R1;
+  r2 = R2;
+  if (result == MSPACK_ERR_OK && !WithinInput()) result = MSPACK_ERR_DATAFORMAT;
+  return result;
+}
+
+int LzxState::DecodeFrame(std::size_t frame_size) {
+  if (!header_read) {
+    bits.Refill();
+    if (bits.Read(1) != 0) {
+      const std::uint32_t high = bits.Read(16);
+      e8_size = static_cast<std::int32_t>(high << 16 | bits.Read(16));
+    }
+    header_read = true;
+  }
+  std::size_t pos = window_pos;
+  const std::size_t end = pos + frame_size;
+  while (pos < end) {
+    int result = MSPACK_ERR_OK;
+    if (block_remaining == 0) {
+      result = ReadBlockHeader();
+      if (result != MSPACK_ERR_OK) return result;
+      continue;
+    }
+    const std::size_t run = std::min<std::size_t>(block_remaining, end - pos);
+    if (block_type == 3) {
+      if (run > limit - raw_pos) return MSPACK_ERR_DATAFORMAT;
+      std::memcpy(window + pos, input + raw_pos, run);
+      raw_pos += run;
+    } else if (block_type == 2) {
+      result = DecodeRun<true>(pos, run);
+    } else {
+      result = DecodeRun<false>(pos, run);
+    }
+    if (result != MSPACK_ERR_OK) return result;
+    pos += run;
+    block_remaining -= static_cast<std::uint32_t>(run);
+  }
+  // The frame ends on a word.
+  if (!byte_mode) bits.Drop(bits.n & 15);
+  return TakeOk(WithinInput(), MSPACK_ERR_DATAFORMAT);
+}
+
+// E8 call translation of one frame: an E8 byte followed by an absolute
+// operand in [-position, e8_size) gets the operand relative to its position.
+void LzxState::TranslateE8(unsigned char* out, std::size_t size) const {
+  const std::int64_t frame_start = static_cast<std::int64_t>(frame_index) * kFrame;
+  unsigned char* const end = out + size - 10;
+  for (unsigned char* at = out; at < end; at += 5) {
+    at = static_cast<unsigned char*>(std::memchr(at, 0xE8, static_cast<std::size_t>(end - at)));
+    if (at == nullptr) break;
+    const std::int64_t position = frame_start + (at - out);
+    const std::int64_t absolute = static_cast<std::int32_t>(LoadLe32(at + 1));
+    if (absolute >= -position && absolute < e8_size) {
+      const std::int64_t relative = absolute >= 0 ? absolute - position : absolute + e8_size;
+      const auto value = static_cast<std::uint32_t>(relative);
+      at[1] = static_cast<unsigned char>(value);
+      at[2] = static_cast<unsigned char>(value >> 8);
+      at[3] = static_cast<unsigned char>(value >> 16);
+      at[4] = static_cast<unsigned char>(value >> 24);
+    }
+  }
+}
+
+LzxCodec::~LzxCodec() {
+  if (state_ == nullptr) return;
+  callbacks_.free(state_->window);
+  callbacks_.free(state_->input);
+  state_->~LzxState();
+  callbacks_.free(state_);
+}
+
+bool LzxCodec::WindowBitsOf(std::uint16_t compression_type, unsigned* bits) {
+  const unsigned window = (compression_type >> 8) & 0x1F;
+  if ((compression_type & 0x000F) != 3 || window < 15 || window > 21) return false;
+  *bits = window;
+  return true;
+}
+
+bool LzxCodec::Prepare() {
+  if (state_ != nullptr) return state_->window != nullptr && state_->input != nullptr;
+  if (window_bits_ < 15 || window_bits_ > 21) return false;
+  void* memory = callbacks_.alloc(sizeof(LzxState));
+  if (memory == nullptr) return false;
+  state_ = new (memory) LzxState();
+  state_->window_size = std::size_t{1} << window_bits_;
+  state_->main_symbols = 256 + 8 * SlotCount(window_bits_);
+  state_->window =
+      static_cast<std::uint8_t*>(callbacks_.alloc(static_cast<unsigned long>(state_->window_size)));
+  state_->input = static_cast<std::uint8_t*>(callbacks_.alloc(kInputCapacity + kInputPad + kGuard));
+  if (state_->window == nullptr || state_->input == nullptr) return false;
+  state_->Reset();
+  return true;
+}
+
+void LzxCodec::StartFolder() {
+  if (state_ != nullptr && state_->input != nullptr) state_->Reset();
+}
+
+int LzxCodec::DecodeBlock(const unsigned char* in, std::size_t in_bytes, unsigned char* out,
+                          std::size_t out_bytes, bool last) {
+  if (state_ == nullptr || state_->window == nullptr || state_->input == nullptr)
+    return MSPACK_ERR_DATAFORMAT;
+  LzxState& s = *state_;
+  if (s.finished || out_bytes == 0 || out_bytes > kFrame || (!last && out_bytes != kFrame))
+    return MSPACK_ERR_DATAFORMAT;
+  int result = s.TakeInput(in, in_bytes, last);
+  if (result == MSPACK_ERR_OK) result = s.DecodeFrame(out_bytes);
+  if (result != MSPACK_ERR_OK) {
+    s.finished = true;
+    return result;
+  }
+  std::memcpy(out, s.window + s.window_pos, out_bytes);
+  if (s.e8_size != 0 && s.frame_index < kE8Frames && out_bytes > 10) s.TranslateE8(out, out_bytes);
+  s.window_pos += out_bytes;
+  if (s.window_pos == s.window_size) s.window_pos = 0;
+  s.total += out_bytes;
+  ++s.frame_index;
+  if (last || out_bytes != kFrame) s.finished = true;
+  return MSPACK_ERR_OK;
+}
+
+}  // namespace fdi
