@@ -12,16 +12,13 @@
 #include "cabinet/cab_extract.h"
 #include "cabinet/extraction_output.h"
 #include "cabinet/safe_names.h"
+#include "cabinet/source_layout.h"
 #include "console/console.h"
 #include "console/verbose.h"
 #include "files/files.h"
 #include "msidb/msi_handler.h"
 
 namespace {
-
-// The stream that holds every file of a merge module, which has no Media
-// table of its own.
-constexpr const char* kMergeModuleCabinet = "MergeModule.CABinet";
 
 // Prints each unsafe name once per run.
 class UnsafeNameReport {
@@ -197,4 +194,6 @@ void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::s
       }
     }
   }
+  // Then the files that lie uncompressed beside the package.
+  CopyUncompressedFiles(*this, *output_, Verbose, std::ref(report_unsafe));
 }

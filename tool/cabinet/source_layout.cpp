@@ -1,52 +1,41 @@
 #include "cabinet/source_layout.h"
 
-#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
+#include "cabinet/extraction_output.h"
 #include "cabinet/safe_names.h"
 #include "catalogue/names.h"
+#include "console/console.h"
+#include "files/ascii.h"
 #include "files/files.h"
+#include "files/unique_dir.h"
+#include "files/unique_fd.h"
 #include "msi/msiquery.h"
 #include "msi/summary_info.h"
 #include "msidb/msi_handler.h"
 
 namespace {
 
-// An installer handle of this unit's own, closed when it goes.
-class OwnedHandle {
- public:
-  OwnedHandle() = default;
-  OwnedHandle(const OwnedHandle&) = delete;
-  OwnedHandle& operator=(const OwnedHandle&) = delete;
-  ~OwnedHandle() { MsiCloseHandle(handle_); }
-  MSIHANDLE get() const { return handle_; }
-  // The place for a new handle; the one held is closed first.
-  MSIHANDLE* out() {
-    MsiCloseHandle(handle_);
-    handle_ = 0;
-    return &handle_;
-  }
-
- private:
-  MSIHANDLE handle_ = 0;
-};
-
 // Runs `sql` with an optional text parameter and calls `row` for each row
 // fetched, until it returns false. False when the query fails.
 template <typename RowFunction>
 bool EachRow(MSIHANDLE database, const char* sql, const char* parameter, RowFunction row) {
-  OwnedHandle view;
-  OwnedHandle parameters;
+  PMSIHANDLE view;
+  PMSIHANDLE parameters;
   if (MsiDatabaseOpenViewA(database, sql, view.out()) != ERROR_SUCCESS) return false;
   if (parameter != nullptr) {
-    *parameters.out() = MsiCreateRecord(1);
+    parameters.reset(MsiCreateRecord(1));
     MsiRecordSetStringA(parameters.get(), 1, parameter);
   }
   if (MsiViewExecute(view.get(), parameters.get()) != ERROR_SUCCESS) return false;
-  OwnedHandle record;
+  PMSIHANDLE record;
   while (MsiViewFetch(view.get(), record.out()) == ERROR_SUCCESS) {
     if (!row(record.get())) break;
   }
@@ -65,7 +54,7 @@ std::string FieldText(MSIHANDLE record, UINT field) {
 
 // The package's Word Count, or nothing when its summary does not give one.
 std::optional<int> ReadWordCount(MSIHANDLE database) {
-  OwnedHandle summary;
+  PMSIHANDLE summary;
   if (MsiGetSummaryInformationA(database, nullptr, 0, summary.out()) != ERROR_SUCCESS) {
     return std::nullopt;
   }
@@ -79,19 +68,21 @@ std::optional<int> ReadWordCount(MSIHANDLE database) {
   return value;
 }
 
+// As the cabinet walk has it: no Media row names a cabinet, and the
+// package holds the merge module's cabinet stream.
 bool IsMergeModule(MSIHANDLE database) {
-  bool media_rows = false;
-  EachRow(database, "select * from `Media`", nullptr, [&](MSIHANDLE) {
-    media_rows = true;
-    return false;
+  bool media_cabinet = false;
+  EachRow(database, "select * from `Media`", nullptr, [&](MSIHANDLE record) {
+    media_cabinet = MsiRecordDataSize(record, 4) > 0;
+    return !media_cabinet;
   });
-  if (media_rows) return false;
-  bool cabinet = false;
+  if (media_cabinet) return false;
+  bool stream = false;
   EachRow(database, "select * from `_Streams` where Name=?", kMergeModuleCabinet, [&](MSIHANDLE) {
-    cabinet = true;
+    stream = true;
     return false;
   });
-  return cabinet;
+  return stream;
 }
 
 // The Attributes of each catalogue entry, by position: the File table is
@@ -164,32 +155,40 @@ class SourceFolders {
   std::unordered_map<std::string, SourceFolder> folders_;
 };
 
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (fold(a[i]) != fold(b[i])) return false;
-  }
-  return true;
-}
-
 // The folder `name` in `folder` (ending in "/"), by exact name or else the
 // first name in byte order that equals it ignoring case; with "/" at its end.
 std::optional<std::string> FindFolderIgnoringCase(const std::string& folder,
                                                   const std::string& name) {
   if (files::FolderExists(folder + name)) return folder + name + "/";
-  std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(folder.c_str()), closedir);
+  files::UniqueDir listing = files::UniqueDir::Open(folder);
   if (!listing) return std::nullopt;
   std::optional<std::string> best;
   while (const dirent* item = readdir(listing.get())) {
     const std::string candidate = item->d_name;
-    if (EqualIgnoringAsciiCase(candidate, name) && files::FolderExists(folder + candidate) &&
+    if (files::EqualIgnoringAsciiCase(candidate, name) && files::FolderExists(folder + candidate) &&
         (!best || candidate < *best)) {
       best = candidate;
     }
   }
   if (!best) return std::nullopt;
   return folder + *best + "/";
+}
+
+// Copies the open source file `in` through the extraction's writer; false
+// when a read or a write fails.
+bool CopyThrough(int in, ExtractionOutput& output, std::size_t entry, time_t written) {
+  std::unique_ptr<EntryOutput> out = output.Open(entry);
+  if (!out) return false;
+  std::vector<char> piece(1 << 16);
+  while (true) {
+    const ssize_t got = read(in, piece.data(), piece.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;  // the entry is abandoned with `out`
+    if (got == 0) break;
+    const unsigned count = static_cast<unsigned>(got);
+    if (out->Write(piece.data(), count) != count) return false;
+  }
+  return output.Finish(std::move(out), written);
 }
 
 }  // namespace
@@ -218,7 +217,7 @@ std::string SourceFileName(const std::string& file_name, bool short_names) {
 
 std::vector<UncompressedSource> FindUncompressedSources(const TMsiHandler& handler) {
   std::vector<UncompressedSource> sources;
-  OwnedHandle database;
+  PMSIHANDLE database;
   if (MsiOpenDatabaseA(handler.package_path().c_str(), MSIDBOPEN_READONLY, database.out()) !=
       ERROR_SUCCESS) {
     return sources;
@@ -262,4 +261,31 @@ std::optional<std::string> LocateSourceFile(const std::string& package_folder,
     start = slash + 1;
   }
   return files::FindFileIgnoringCase(folder, path.substr(start));
+}
+
+void CopyUncompressedFiles(const TMsiHandler& handler, ExtractionOutput& output, bool verbose,
+                           const std::function<void(const std::string&)>& report_unsafe) {
+  const CatalogueStore& catalogue = handler.catalogue();
+  const std::string package_folder = files::FolderPart(handler.package_path());
+  for (const UncompressedSource& source : FindUncompressedSources(handler)) {
+    // An entry whose own place is unsafe was reported when the run began.
+    if (!output.IsWritable(source.entry)) continue;
+    if (!source.safe) {
+      report_unsafe(source.path);
+      continue;
+    }
+    const std::string shown = package_folder + source.path;
+    std::optional<std::string> found = LocateSourceFile(package_folder, source.path);
+    if (!found) {
+      ConsoleLine("ERROR: uncompressed file \"" + shown + "\" not exists");
+      continue;
+    }
+    files::UniqueFd in(open(found->c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (verbose) ConsoleLine(catalogue[kFileKey].At(source.entry) + " copying");
+    const bool copied = in && fstat(in.get(), &info) == 0 && S_ISREG(info.st_mode) &&
+                        CopyThrough(in.get(), output, source.entry, info.st_mtime);
+    if (output.TakeWriteError() != 0) ConsoleLine("ERROR: possibly disk_space not enough");
+    if (!copied) ConsoleLine("ERROR: uncompressed file \"" + shown + "\" could not be copied");
+  }
 }

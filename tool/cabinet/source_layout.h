@@ -13,10 +13,12 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+class ExtractionOutput;
 class TMsiHandler;
 
 // File table Attributes bits.
@@ -63,3 +65,12 @@ std::vector<UncompressedSource> FindUncompressedSources(const TMsiHandler& handl
 // Nothing when there is no such file.
 std::optional<std::string> LocateSourceFile(const std::string& package_folder,
                                             const std::string& path);
+
+// The `x` step for these files, after the cabinets: each selected entry that
+// the extraction may write and that lies uncompressed is copied through
+// `output` to its place, keeping its modification time; under `verbose`
+// with a line "<File key> copying". A source path that would leave the
+// package's folder goes to `report_unsafe`; a missing source file prints
+// ERROR: uncompressed file "<full path>" not exists.
+void CopyUncompressedFiles(const TMsiHandler& handler, ExtractionOutput& output, bool verbose,
+                           const std::function<void(const std::string&)>& report_unsafe);

@@ -203,7 +203,7 @@ struct ExtractCase {
   std::vector<std::tuple<std::string, std::string, const char*>> tree;
 };
 
-TEST_F(UncompressedTest, DISABLED_XCopiesUncompressedFilesToTheirPlaces) {
+TEST_F(UncompressedTest, XCopiesUncompressedFilesToTheirPlaces) {
   const std::string app = "SourceDir/Program Files/My App/";
   const std::vector<std::tuple<std::string, std::string, const char*>> layout_tree = {
       {"SourceDir/Root file.txt", "FRoot", kSourceTime},
@@ -286,7 +286,7 @@ TEST_F(UncompressedTest, DISABLED_XCopiesUncompressedFilesToTheirPlaces) {
   EXPECT_EQ(test_support::ReadFile(dir_ / "EVIL.TXT"), "bait\n");
 }
 
-TEST_F(UncompressedTest, DISABLED_VerboseLinesAndExtractingAgain) {
+TEST_F(UncompressedTest, VerboseLinesAndExtractingAgain) {
   fixtures::WriteLayout(package_folder_, "app.msi", fixtures::MixedLayout(true));
   const std::string out = Extract({"x", "-v", package_, "*", out_});
   EXPECT_NE(out.find("Extract from inside CAB: layout.cab\r\n"), std::string::npos) << out;
@@ -300,7 +300,7 @@ TEST_F(UncompressedTest, DISABLED_VerboseLinesAndExtractingAgain) {
   EXPECT_EQ(test_support::TreeListing(out_), listing);
 }
 
-TEST_F(UncompressedTest, DISABLED_AMergeModulesCabinetIsItsOneEmbeddedCabinet) {
+TEST_F(UncompressedTest, AMergeModulesCabinetIsItsOneEmbeddedCabinet) {
   for (auto compression : {fixtures::CabCompression::kMszip, fixtures::CabCompression::kStored}) {
     fs::remove_all(out_);
     fixtures::WritePackageFile(package_folder_ + "/module.msm", fixtures::MergeModule(compression));
