@@ -14,9 +14,7 @@ using files::LoadU64;
 namespace {
 
 constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-constexpr std::size_t kHeaderSize = 512;
 constexpr std::size_t kHeaderDifatEntries = 109;
-constexpr std::size_t kEntrySize = 128;
 constexpr std::uint32_t kMiniSectorSize = 64;
 constexpr std::uint64_t kMiniStreamCutoff = 4096;
 
@@ -88,21 +86,21 @@ bool CompoundFile::ReadSector(std::uint32_t sector, std::vector<std::uint8_t>* o
 }
 
 bool CompoundFile::ReadHeader(std::string* error) {
-  std::uint8_t header[kHeaderSize];
-  if (!file_.ReadAt(0, header, kHeaderSize)) {
+  std::uint8_t bytes[header_field::kSize];
+  if (!file_.ReadAt(0, bytes, header_field::kSize)) {
     *error = "the file is shorter than a compound file header";
     return false;
   }
-  if (std::memcmp(header, kSignature, sizeof kSignature) != 0) {
+  if (std::memcmp(bytes + header_field::kSignature, kSignature, sizeof kSignature) != 0) {
     *error = "not a compound file (bad signature)";
     return false;
   }
-  major_version_ = LoadU16(header + 0x1A);
-  if (LoadU16(header + 0x1C) != 0xFFFE) {
+  major_version_ = LoadU16(bytes + header_field::kMajorVersion);
+  if (LoadU16(bytes + header_field::kByteOrder) != 0xFFFE) {
     *error = "bad byte order mark";
     return false;
   }
-  sector_shift_ = LoadU16(header + 0x1E);
+  sector_shift_ = LoadU16(bytes + header_field::kSectorShift);
   if (!((major_version_ == 3 && sector_shift_ == 9) ||
         (major_version_ == 4 && sector_shift_ == 12))) {
     *error = "unsupported version or sector size";
@@ -113,19 +111,19 @@ bool CompoundFile::ReadHeader(std::string* error) {
     *error = "the file is shorter than its header block";
     return false;
   }
-  if (LoadU16(header + 0x20) != 6) {
+  if (LoadU16(bytes + header_field::kMiniSectorShift) != 6) {
     *error = "unsupported mini sector size";
     return false;
   }
-  if (LoadU32(header + 0x38) != kMiniStreamCutoff) {
+  if (LoadU32(bytes + header_field::kMiniStreamCutoff) != kMiniStreamCutoff) {
     *error = "unsupported mini stream cutoff";
     return false;
   }
-  first_directory_sector_ = LoadU32(header + 0x30);
-  first_mini_fat_sector_ = LoadU32(header + 0x3C);
-  first_difat_sector_ = LoadU32(header + 0x44);
+  first_directory_sector_ = LoadU32(bytes + header_field::kFirstDirectorySector);
+  first_mini_fat_sector_ = LoadU32(bytes + header_field::kFirstMiniFatSector);
+  first_difat_sector_ = LoadU32(bytes + header_field::kFirstDifatSector);
   for (std::size_t i = 0; i < kHeaderDifatEntries; ++i) {
-    header_difat_.push_back(LoadU32(header + 0x4C + 4 * i));
+    header_difat_.push_back(LoadU32(bytes + header_field::kDifat + 4 * i));
   }
   return true;
 }
@@ -190,7 +188,7 @@ bool CompoundFile::ReadDirectory(std::string* error) {
     *error = "broken directory chain";
     return false;
   }
-  const std::size_t per_sector = sector_size_ / kEntrySize;
+  const std::size_t per_sector = sector_size_ / entry_field::kSize;
   entries_.reserve(chain->size() * per_sector);
   std::vector<std::uint8_t> block;
   for (std::uint32_t sector : *chain) {
@@ -199,23 +197,24 @@ bool CompoundFile::ReadDirectory(std::string* error) {
       return false;
     }
     for (std::size_t i = 0; i < per_sector; ++i) {
-      const std::uint8_t* raw = block.data() + i * kEntrySize;
+      const std::uint8_t* raw = block.data() + i * entry_field::kSize;
       DirectoryEntry entry;
-      entry.type = raw[0x42];
-      const std::uint16_t name_bytes = LoadU16(raw + 0x40);
+      entry.type = raw[entry_field::kType];
+      const std::uint16_t name_bytes = LoadU16(raw + entry_field::kNameLength);
       if (name_bytes >= 2 && name_bytes <= 64 && name_bytes % 2 == 0 &&
-          LoadU16(raw + name_bytes - 2) == 0) {
+          LoadU16(raw + entry_field::kName + name_bytes - 2) == 0) {
         entry.name_valid = true;
         for (std::size_t u = 0; u + 1 < name_bytes / 2u; ++u) {
-          entry.name.push_back(static_cast<char16_t>(LoadU16(raw + 2 * u)));
+          entry.name.push_back(static_cast<char16_t>(LoadU16(raw + entry_field::kName + 2 * u)));
         }
       }
-      entry.left = LoadU32(raw + 0x44);
-      entry.right = LoadU32(raw + 0x48);
-      entry.child = LoadU32(raw + 0x4C);
-      std::memcpy(entry.clsid.data(), raw + 0x50, 16);
-      entry.start = LoadU32(raw + 0x74);
-      entry.size = major_version_ == 3 ? LoadU32(raw + 0x78) : LoadU64(raw + 0x78);
+      entry.left = LoadU32(raw + entry_field::kLeft);
+      entry.right = LoadU32(raw + entry_field::kRight);
+      entry.child = LoadU32(raw + entry_field::kChild);
+      std::memcpy(entry.clsid.data(), raw + entry_field::kClassId, 16);
+      entry.start = LoadU32(raw + entry_field::kStartSector);
+      entry.size = major_version_ == 3 ? LoadU32(raw + entry_field::kStreamSize)
+                                       : LoadU64(raw + entry_field::kStreamSize);
       entries_.push_back(std::move(entry));
     }
   }

@@ -21,6 +21,44 @@ inline constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
 inline constexpr std::uint32_t kFreeSector = 0xFFFFFFFF;
 inline constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
 
+// Where the fields of the header (the file's first 512 bytes) lie. All
+// numbers are little-endian.
+namespace header_field {
+inline constexpr std::size_t kSignature = 0x00;             // 8 bytes D0 CF 11 E0 A1 B1 1A E1
+inline constexpr std::size_t kClassId = 0x08;               // 16 bytes, unused
+inline constexpr std::size_t kMinorVersion = 0x18;          // u16
+inline constexpr std::size_t kMajorVersion = 0x1A;          // u16: 3 or 4
+inline constexpr std::size_t kByteOrder = 0x1C;             // u16: FFFE
+inline constexpr std::size_t kSectorShift = 0x1E;           // u16: 9 (version 3) or 12 (4)
+inline constexpr std::size_t kMiniSectorShift = 0x20;       // u16: 6
+inline constexpr std::size_t kDirectorySectors = 0x28;      // u32, version 4 only
+inline constexpr std::size_t kFatSectors = 0x2C;            // u32
+inline constexpr std::size_t kFirstDirectorySector = 0x30;  // u32
+inline constexpr std::size_t kTransactionSignature = 0x34;  // u32
+inline constexpr std::size_t kMiniStreamCutoff = 0x38;      // u32: 4096
+inline constexpr std::size_t kFirstMiniFatSector = 0x3C;    // u32
+inline constexpr std::size_t kMiniFatSectors = 0x40;        // u32
+inline constexpr std::size_t kFirstDifatSector = 0x44;      // u32
+inline constexpr std::size_t kDifatSectors = 0x48;          // u32
+inline constexpr std::size_t kDifat = 0x4C;                 // 109 u32 FAT sector numbers
+inline constexpr std::size_t kSize = 512;
+}  // namespace header_field
+
+// Where the fields of a directory entry (128 bytes) lie.
+namespace entry_field {
+inline constexpr std::size_t kName = 0x00;         // 32 UTF-16 units, NUL-terminated
+inline constexpr std::size_t kNameLength = 0x40;   // u16: bytes of the name with its NUL
+inline constexpr std::size_t kType = 0x42;         // u8: EntryType
+inline constexpr std::size_t kColour = 0x43;       // u8: red-black colour, unused
+inline constexpr std::size_t kLeft = 0x44;         // u32: sibling entry id
+inline constexpr std::size_t kRight = 0x48;        // u32: sibling entry id
+inline constexpr std::size_t kChild = 0x4C;        // u32: first child entry id
+inline constexpr std::size_t kClassId = 0x50;      // 16 bytes
+inline constexpr std::size_t kStartSector = 0x74;  // u32
+inline constexpr std::size_t kStreamSize = 0x78;   // u32 (version 3) or u64 (version 4)
+inline constexpr std::size_t kSize = 128;
+}  // namespace entry_field
+
 enum class EntryType : std::uint8_t { kUnused = 0, kStorage = 1, kStream = 2, kRoot = 5 };
 
 struct DirectoryEntry {
