@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <unordered_map>
 #include <variant>
 
@@ -31,16 +33,30 @@ class HandleTable {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = objects_.find(handle);
     if (found == objects_.end()) return nullptr;
-    auto* object = std::get_if<std::shared_ptr<T>>(&found->second);
+    auto* object = std::get_if<std::shared_ptr<T>>(&found->second.object);
     return object == nullptr ? nullptr : *object;
   }
 
   // Closes `handle`; false when it was not open.
   bool Remove(std::uint32_t handle);
 
+  // Records why a call on `handle` failed, in place of the reason recorded
+  // before; nothing happens for a handle that is not open. Handle 0 keeps
+  // the reason of the last database open.
+  void SetReason(std::uint32_t handle, std::string reason);
+  // The last reason recorded for `handle` (empty when none was); nothing
+  // for a handle that is not open.
+  std::optional<std::string> Reason(std::uint32_t handle);
+
  private:
+  struct Slot {
+    HandleObject object;
+    std::string reason;
+  };
+
   std::mutex mutex_;
-  std::unordered_map<std::uint32_t, HandleObject> objects_;
+  std::unordered_map<std::uint32_t, Slot> objects_;
+  std::string open_failure_;  // the reason of handle 0
   std::uint32_t next_ = 1;
 };
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <utility>
 
 using MSIHANDLE = std::uint32_t;
@@ -77,6 +78,15 @@ UINT MsiRecordSetStringA(MSIHANDLE record, UINT field, const char* value);
 // Closing 0 or an unknown handle does nothing harmful.
 UINT MsiCloseHandle(MSIHANDLE handle);
 
+// Why the last failing call on `handle` failed, as one line of text naming
+// what was wrong (which table, stream, sector or chain), in the buffer
+// protocol of MsiRecordGetStringA; empty when no call on it has failed. A
+// call that fails records its reason in place of the one before, a call that
+// succeeds leaves it. Handle 0 gives the reason of the process's last
+// MsiOpenDatabaseA, which hands out no handle when it fails (empty when it
+// succeeded). A handle that is not open gives ERROR_INVALID_HANDLE.
+UINT MsiGetLastReasonA(MSIHANDLE handle, char* buffer, std::uint32_t* size);
+
 // Owns one handle and closes it when it goes, as msi.h's PMSIHANDLE does;
 // move-only. Any handle fits: database, view or record.
 class PMSIHANDLE {
@@ -111,3 +121,15 @@ class PMSIHANDLE {
  private:
   MSIHANDLE handle_ = 0;
 };
+
+// MsiGetLastReasonA's text whole; empty for a handle that is not open.
+inline std::string MsiLastReason(MSIHANDLE handle) {
+  std::uint32_t size = 0;
+  if (MsiGetLastReasonA(handle, nullptr, &size) != ERROR_SUCCESS || size == 0) return {};
+  std::string reason(size + 1, '\0');
+  std::uint32_t room = size + 1;
+  const UINT status = MsiGetLastReasonA(handle, reason.data(), &room);
+  if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) return {};
+  reason.resize(room < size ? room : size);  // another failure may have come between
+  return reason;
+}

@@ -24,6 +24,7 @@ struct RecordField {
   std::optional<std::uint32_t> stream_entry;
   std::optional<StreamLayout> layout;  // set on the first read
   bool layout_failed = false;
+  std::string layout_error;  // why the layout failed, when it did
   std::uint64_t position = 0;
 
   std::string_view text() const { return owns_text ? std::string_view(own_text) : shared_text; }

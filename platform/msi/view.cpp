@@ -73,7 +73,7 @@ std::unique_ptr<View> View::Prepare(std::shared_ptr<const Database> database, st
   return view;
 }
 
-unsigned View::Execute(const Record* parameters) {
+unsigned View::Execute(const Record* parameters, std::string* error) {
   executed_ = false;
   bound_.clear();
   for (const QueryCondition& condition : conditions_) {
@@ -89,7 +89,10 @@ unsigned View::Execute(const Record* parameters) {
         bound.integer = condition.number;
         break;
       case QueryCondition::Operand::kParameter: {
-        if (parameters == nullptr) return ERROR_INVALID_PARAMETER;
+        if (parameters == nullptr) {
+          *error = "the query has a ? but no parameter record was given";
+          return ERROR_INVALID_PARAMETER;
+        }
         const RecordField* field = parameters->field(condition.parameter);
         if (field == nullptr || field->kind == CellKind::kNull) break;
         if (field->kind == CellKind::kInteger) {
@@ -99,6 +102,7 @@ unsigned View::Execute(const Record* parameters) {
           bound.kind = CellKind::kString;
           bound.text = std::string(field->text());
         } else {
+          *error = "parameter " + std::to_string(condition.parameter) + " is a stream";
           return ERROR_INVALID_PARAMETER;
         }
         break;
@@ -145,8 +149,11 @@ bool View::Matches(std::size_t row) const {
   return true;
 }
 
-unsigned View::Fetch(std::shared_ptr<Record>* record) {
-  if (!executed_) return ERROR_FUNCTION_FAILED;
+unsigned View::Fetch(std::shared_ptr<Record>* record, std::string* error) {
+  if (!executed_) {
+    *error = "the view was fetched before it was executed";
+    return ERROR_FUNCTION_FAILED;
+  }
   while (next_row_ < table_.row_count() && !Matches(next_row_)) ++next_row_;
   if (next_row_ >= table_.row_count()) return ERROR_NO_MORE_ITEMS;
   const std::size_t row = next_row_++;

@@ -23,11 +23,13 @@ class View {
                                        std::string_view sql, unsigned* status, std::string* error);
 
   // Starts (or restarts) the row walk; `parameters` supplies the "?" values
-  // (field 1 for the first), and may be null when there are none.
-  unsigned Execute(const Record* parameters);
+  // (field 1 for the first), and may be null when there are none. Fails,
+  // with a message, for a missing parameter record or a stream parameter.
+  unsigned Execute(const Record* parameters, std::string* error);
 
   // The next matching row as a record; ERROR_NO_MORE_ITEMS after the last.
-  unsigned Fetch(std::shared_ptr<Record>* record);
+  // Fails, with a message, before Execute.
+  unsigned Fetch(std::shared_ptr<Record>* record, std::string* error);
 
  private:
   struct BoundCondition {

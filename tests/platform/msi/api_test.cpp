@@ -91,20 +91,68 @@ TEST(MsiHandles, OpenFailsForWhatIsNotAnInstallerDatabase) {
   EXPECT_NE(MsiOpenDatabaseA((dir / "missing.msi").c_str(), MSIDBOPEN_READONLY, &database),
             ERROR_SUCCESS);
   EXPECT_EQ(database, 0u);
+  EXPECT_EQ(MsiLastReason(0), "cannot open " + (dir / "missing.msi"));
   EXPECT_NE(MsiOpenDatabaseA(dir.path().c_str(), MSIDBOPEN_READONLY, &database), ERROR_SUCCESS);
   test_support::WriteFile(dir / "empty.msi", "");
   EXPECT_NE(MsiOpenDatabaseA((dir / "empty.msi").c_str(), MSIDBOPEN_READONLY, &database),
             ERROR_SUCCESS);
+  EXPECT_EQ(MsiLastReason(0), "the file is shorter than a compound file header");
   test_support::WriteFile(dir / "text.msi", std::string(4096, 'a'));
   EXPECT_NE(MsiOpenDatabaseA((dir / "text.msi").c_str(), MSIDBOPEN_READONLY, &database),
             ERROR_SUCCESS);
   EXPECT_EQ(database, 0u);
+  EXPECT_EQ(MsiLastReason(0), "not a compound file (bad signature)");
 }
 
 TEST_F(MsiApiTest, OnlyTheReadOnlyModeIsOffered) {
   MSIHANDLE database = 0;
   EXPECT_EQ(MsiOpenDatabaseA(path_.c_str(), "writable", &database), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(database, 0u);
+  EXPECT_EQ(MsiLastReason(0), "a package can only be opened read-only");
+}
+
+TEST_F(MsiApiTest, EachHandleKeepsTheReasonOfItsLastFailure) {
+  // The fixture's open succeeded: handle 0 has nothing to say, nor has the
+  // database, on which nothing has failed yet.
+  EXPECT_EQ(MsiLastReason(0), "");
+  EXPECT_EQ(MsiLastReason(database_.get()), "");
+  std::uint32_t size = 5;
+  EXPECT_EQ(MsiGetLastReasonA(0xDEADBEEF, nullptr, &size), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(MsiGetLastReasonA(database_.get(), nullptr, nullptr), ERROR_INVALID_PARAMETER);
+
+  MSIHANDLE view = 0;
+  EXPECT_NE(MsiDatabaseOpenViewA(database_.get(), "select * from `Nothing`", &view), ERROR_SUCCESS);
+  const std::string reason = "select * from `Nothing`: no table Nothing";
+  EXPECT_EQ(MsiLastReason(database_.get()), reason);
+  // A call that succeeds leaves the reason in place.
+  EXPECT_EQ(Rows("select Id from Things where Id = 'beta'", 1),
+            (std::vector<std::vector<std::string>>{{"beta"}}));
+  EXPECT_EQ(MsiLastReason(database_.get()), reason);
+
+  // The buffer protocol of MsiRecordGetStringA: length first, then a cut
+  // copy with ERROR_MORE_DATA, then the whole.
+  size = 0;
+  ASSERT_EQ(MsiGetLastReasonA(database_.get(), nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, reason.size());
+  char small[7];
+  size = sizeof small;
+  EXPECT_EQ(MsiGetLastReasonA(database_.get(), small, &size), ERROR_MORE_DATA);
+  EXPECT_STREQ(small, "select");
+  EXPECT_EQ(size, reason.size());
+
+  // Records keep their own reasons; the database's is untouched.
+  PMSIHANDLE record = FirstRow("select `Id`, `Blob` from Things");
+  char byte = 0;
+  size = 1;
+  EXPECT_EQ(MsiRecordReadStream(record.get(), 1, &byte, &size), ERROR_DATATYPE_MISMATCH);
+  EXPECT_EQ(MsiLastReason(record.get()), "field 1 is not a stream");
+  EXPECT_EQ(MsiRecordSetStringA(record.get(), 3, "x"), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(MsiLastReason(record.get()), "field 3 is past the record's 2 fields");
+  EXPECT_EQ(MsiLastReason(database_.get()), reason);
+  // A closed handle has no reason left.
+  const MSIHANDLE closed = record.release();
+  MsiCloseHandle(closed);
+  EXPECT_EQ(MsiGetLastReasonA(closed, nullptr, &size), ERROR_INVALID_HANDLE);
 }
 
 TEST_F(MsiApiTest, HandlesAreDistinctAndTheDatabaseOutlivesItsHandle) {
@@ -272,6 +320,7 @@ TEST_F(MsiApiTest, BadQueriesFailWhenTheViewIsOpened) {
     MSIHANDLE view = 5;
     EXPECT_NE(MsiDatabaseOpenViewA(database_.get(), sql, &view), ERROR_SUCCESS);
     EXPECT_EQ(view, 0u);
+    EXPECT_EQ(MsiLastReason(database_.get()).rfind(std::string(sql) + ": ", 0), 0u);
   }
 }
 
@@ -282,7 +331,9 @@ TEST_F(MsiApiTest, ViewsMustBeExecutedAndMayBeExecutedAgain) {
   PMSIHANDLE record;
   EXPECT_NE(MsiViewFetch(view.get(), record.out()), ERROR_SUCCESS);
   EXPECT_EQ(record.get(), 0u);
+  EXPECT_EQ(MsiLastReason(view.get()), "the view was fetched before it was executed");
   EXPECT_NE(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);  // "?" needs a record
+  EXPECT_EQ(MsiLastReason(view.get()), "the query has a ? but no parameter record was given");
 
   PMSIHANDLE parameters(MsiCreateRecord(1));
   MsiRecordSetStringA(parameters.get(), 1, "beta");

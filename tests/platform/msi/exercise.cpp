@@ -10,8 +10,13 @@ namespace msi_test {
 
 namespace {
 
+// Counts a failing call on `handle` that recorded no reason.
+void Explained(UINT status, MSIHANDLE handle, ExerciseSummary* summary) {
+  if (status != ERROR_SUCCESS && MsiLastReason(handle).empty()) ++summary->unexplained_failures;
+}
+
 // Reads every field of `record` in every way the interface offers.
-void ReadRecord(MSIHANDLE record, UINT fields) {
+void ReadRecord(MSIHANDLE record, UINT fields, ExerciseSummary* summary) {
   std::vector<char> buffer(300);
   for (UINT field = 0; field <= fields + 1; ++field) {
     std::uint32_t size = static_cast<std::uint32_t>(buffer.size());
@@ -19,11 +24,15 @@ void ReadRecord(MSIHANDLE record, UINT fields) {
     MsiRecordGetInteger(record, field);
     const UINT data_size = MsiRecordDataSize(record, field);
     std::uint32_t left = 0;
-    if (MsiRecordReadStream(record, field, nullptr, &left) != ERROR_SUCCESS) continue;
+    const UINT sized = MsiRecordReadStream(record, field, nullptr, &left);
+    Explained(sized, record, summary);
+    if (sized != ERROR_SUCCESS) continue;
     std::uint64_t total = 0;
     while (total <= data_size) {
       std::uint32_t piece = static_cast<std::uint32_t>(buffer.size());
-      if (MsiRecordReadStream(record, field, buffer.data(), &piece) != ERROR_SUCCESS) break;
+      const UINT read = MsiRecordReadStream(record, field, buffer.data(), &piece);
+      Explained(read, record, summary);
+      if (read != ERROR_SUCCESS) break;
       if (piece == 0) break;
       total += piece;
     }
@@ -32,27 +41,34 @@ void ReadRecord(MSIHANDLE record, UINT fields) {
 
 void ExerciseInterface(const std::string& path, const msi::Database* database,
                        ExerciseSummary* summary) {
-  MSIHANDLE handle = 0;
-  if (MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_READONLY, &handle) != ERROR_SUCCESS) return;
+  PMSIHANDLE database_handle;
+  const UINT opened = MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_READONLY, database_handle.out());
+  Explained(opened, 0, summary);
+  if (opened != ERROR_SUCCESS) return;
   summary->api_opened = true;
+  const MSIHANDLE handle = database_handle.get();
   std::vector<std::string> names{"_Streams", "_Tables", "_Columns"};
   if (database != nullptr) {
     for (const msi::TableSchema& schema : database->tables()) names.push_back(schema.name);
   }
   for (const std::string& name : names) {
     const std::string sql = "select * from `" + name + "`";
-    MSIHANDLE view = 0;
-    if (MsiDatabaseOpenViewA(handle, sql.c_str(), &view) == ERROR_SUCCESS &&
-        MsiViewExecute(view, 0) == ERROR_SUCCESS) {
-      MSIHANDLE record = 0;
-      while (MsiViewFetch(view, &record) == ERROR_SUCCESS) {
-        ReadRecord(record, 32);
-        MsiCloseHandle(record);
-      }
+    PMSIHANDLE view;
+    const UINT prepared = MsiDatabaseOpenViewA(handle, sql.c_str(), view.out());
+    Explained(prepared, handle, summary);
+    if (prepared != ERROR_SUCCESS) continue;
+    const UINT executed = MsiViewExecute(view.get(), 0);
+    Explained(executed, view.get(), summary);
+    if (executed != ERROR_SUCCESS) continue;
+    while (true) {
+      PMSIHANDLE record;
+      const UINT fetched = MsiViewFetch(view.get(), record.out());
+      if (fetched == ERROR_NO_MORE_ITEMS) break;
+      Explained(fetched, view.get(), summary);
+      if (fetched != ERROR_SUCCESS) break;
+      ReadRecord(record.get(), 32, summary);
     }
-    MsiCloseHandle(view);
   }
-  MsiCloseHandle(handle);
 }
 
 }  // namespace

@@ -15,6 +15,8 @@ struct ExerciseSummary {
   std::size_t rows = 0;            // rows of those tables
   std::size_t streams_read = 0;    // _Streams entries read whole
   std::size_t streams_failed = 0;  // _Streams entries whose read failed
+  // Failing interface calls that left no reason for MsiGetLastReasonA.
+  std::size_t unexplained_failures = 0;
 };
 
 ExerciseSummary ExercisePackage(const std::string& path);

@@ -64,9 +64,12 @@ FileMap MapFile(const std::string& bytes) {
 
 class MsiHostile : public ::testing::Test {
  protected:
+  // Every case also checks that each failing interface call said why.
   ExerciseSummary Exercise(const std::string& bytes) {
     msi_test::MemoryFile file(bytes);
-    return ExercisePackage(file.path());
+    const ExerciseSummary summary = ExercisePackage(file.path());
+    EXPECT_EQ(summary.unexplained_failures, 0u);
+    return summary;
   }
 
   std::string Package(int version = 3) {
@@ -374,6 +377,7 @@ TEST_F(MsiHostile, AStreamPastTheEndOfTheFileFailsWhenReadAndNothingElseDoes) {
   std::uint32_t size = sizeof buffer;
   EXPECT_NE(MsiRecordReadStream(record.get(), 2, buffer, &size), ERROR_SUCCESS);
   EXPECT_EQ(size, 0u);
+  EXPECT_EQ(MsiLastReason(record.get()).rfind("field 2: ", 0), 0u) << MsiLastReason(record.get());
 }
 
 }  // namespace
