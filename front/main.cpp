@@ -1,12 +1,17 @@
 // tarvelin: the drop window. Files named on the command line are taken like
 // a drop on the list.
+#include "core/display_check.h"
+#include "core/staging_folder.h"
 #include "form/form1.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QStringList>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -24,6 +29,11 @@ const char kHelp[] =
     "\n"
     "See also: pandrel(1), tarvelin(1).\n";
 
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -39,6 +49,21 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+  // Qt would abort without the display it needs: one line and exit 1.
+  const std::vector<std::string> options(argv + 1, argv + argc);
+  if (tarvelin::DisplayMissing(
+          {Environment("DISPLAY"), Environment("WAYLAND_DISPLAY"), Environment("QT_QPA_PLATFORM")},
+          options)) {
+    std::fputs(
+        "tarvelin: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are unset)\n",
+        stderr);
+    return 1;
+  }
+  // Runs that ended without cleaning up (the program was killed) leave
+  // their folders; the folders of running windows are locked and stay.
+  if (const auto staging = tarvelin::PrepareStagingFolder(tarvelin::SystemTempFolder()))
+    tarvelin::RemoveFinishedRuns(*staging);
+
   QApplication app(argc, argv);
   tarvelin::Form1 form;
   QObject::connect(&form, &tarvelin::Form1::programEnded, &app, &QCoreApplication::quit,

@@ -60,18 +60,4 @@ bool WriteNewFile(const std::string& path, std::string_view bytes, unsigned mode
   return ok;
 }
 
-bool CopyFile(const std::string& source, const std::string& target) {
-  UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!in.valid()) return false;
-  struct stat info {};
-  if (::fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  if (!DeleteFile(target)) return false;
-  UniqueFd out(::open(target.c_str(), kNewFileFlags, 0600));
-  if (!out.valid()) return false;
-  bool ok = CopyAll(in.get(), out.get());
-  ok = out.Close() && ok;
-  if (!ok) ::unlink(target.c_str());
-  return ok;
-}
-
 }  // namespace tarvelin

@@ -24,9 +24,4 @@ bool DeleteFile(const std::string& path);
 // any failure; a file written only in part is deleted again.
 bool WriteNewFile(const std::string& path, std::string_view bytes, unsigned mode);
 
-// Copies the regular file `source` to a new file `target` (mode 0600),
-// deleting an earlier file of that name first. False on any failure; a
-// partial copy is deleted again.
-bool CopyFile(const std::string& source, const std::string& target);
-
 }  // namespace tarvelin

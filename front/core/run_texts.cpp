@@ -3,7 +3,7 @@
 namespace tarvelin {
 
 std::string InstructionLine() {
-  return "  请把待提取文件的 MSI 源文件拖到下面对话框内！" + std::string(20, ' ') + kCredit;
+  return "  请把待提取文件的 MSI 源文件拖到下面对话框内！" + std::string(20, ' ') + kLabelCredit;
 }
 
 std::string LoadingText() { return "    正在载入你拖入的微软安装工具 MSI 源文件，请稍候……"; }
@@ -14,8 +14,12 @@ std::string ExtractionConfirmation(const std::string& name, const std::string& b
 }
 
 std::string RegistryConfirmation(const std::string& name, const std::string& base) {
-  return "        提取微软安装程序 “" + name + "” 注册信息到 “" + base + "_EXT" + "\\" + base +
+  return "        提取微软安装程序 “" + name + "” 注册信息到 “" + base + "_EXT" + "/" + base +
          "_ext.reg" + "”，" + "\n" + "当硬盘灯熄灭后再按下“确定”键！请稍候……";
+}
+
+std::string MoreErrorLinesText(std::size_t count) {
+  return "……（另有 " + std::to_string(count) + " 行 ERROR 未列出）";
 }
 
 }  // namespace tarvelin

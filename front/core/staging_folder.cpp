@@ -1,13 +1,55 @@
 #include "core/staging_folder.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <system_error>
 #include <utility>
+#include <vector>
 
 namespace tarvelin {
+
+namespace {
+
+constexpr char kRunPrefix[] = "run-";
+// Creating a run folder races only with a clean-up that removes it before it
+// is locked; a handful of fresh tries is plenty.
+constexpr int kCreateAttempts = 16;
+
+struct DirCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// Opens the real folder `path` (never through a link) and takes the run lock
+// on it without waiting. An invalid descriptor when it is not a folder, or
+// when someone else holds the lock.
+UniqueFd LockFolder(const std::string& path) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd.valid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return UniqueFd();
+  // The lock counts only while `path` still names the folder locked: it may
+  // have been removed, or replaced, between the open and the lock.
+  struct stat opened {
+  }, named{};
+  if (::fstat(fd.get(), &opened) != 0 || ::lstat(path.c_str(), &named) != 0 ||
+      opened.st_dev != named.st_dev || opened.st_ino != named.st_ino)
+    return UniqueFd();
+  return fd;
+}
+
+void RemoveTree(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::remove_all(path, ignored);
+}
+
+}  // namespace
 
 std::string SystemTempFolder() {
   const char* env = std::getenv("TMPDIR");
@@ -26,6 +68,46 @@ std::optional<std::string> PrepareStagingFolder(const std::string& system_temp) 
   if (!S_ISDIR(info.st_mode) || info.st_uid != getuid()) return std::nullopt;
   if ((info.st_mode & 07777) != 0700 && chmod(folder.c_str(), 0700) != 0) return std::nullopt;
   return folder + "/";
+}
+
+std::optional<RunFolder> RunFolder::Create(const std::string& staging_folder) {
+  for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+    std::string path = staging_folder + kRunPrefix + "XXXXXX";
+    if (::mkdtemp(path.data()) == nullptr) return std::nullopt;
+    // A clean-up of another window may see the new folder before it is
+    // locked and take it away: then it is left to that clean-up, and a new
+    // one is made.
+    UniqueFd lock = LockFolder(path);
+    if (lock.valid()) return RunFolder(path + "/", std::move(lock));
+  }
+  return std::nullopt;
+}
+
+void RunFolder::Remove() {
+  if (!lock_.valid()) return;
+  RemoveTree(path_);
+  lock_.Close();
+}
+
+int RemoveFinishedRuns(const std::string& staging_folder) {
+  std::vector<std::string> runs;
+  {
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(staging_folder.c_str()));
+    if (!dir) return 0;
+    while (const dirent* entry = ::readdir(dir.get())) {
+      const std::string name = entry->d_name;
+      if (name.rfind(kRunPrefix, 0) == 0) runs.push_back(staging_folder + name);
+    }
+  }
+  int removed = 0;
+  for (const std::string& run : runs) {
+    // Held for the removal, so that no new run can take the folder meanwhile.
+    UniqueFd lock = LockFolder(run);
+    if (!lock.valid()) continue;
+    RemoveTree(run);
+    ++removed;
+  }
+  return removed;
 }
 
 StagingPaths::StagingPaths(std::string temp_folder) : temp(std::move(temp_folder)) {}

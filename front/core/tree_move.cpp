@@ -118,4 +118,24 @@ bool MoveFolderContents(const std::string& source, const std::string& target) {
   return MoveEveryEntry(source, target);
 }
 
+std::optional<bool> PrepareResultFolder(const std::string& folder) {
+  bool created = false;
+  if (::mkdir(folder.c_str(), 0777) == 0) {
+    created = true;
+  } else if (errno != EEXIST) {
+    return std::nullopt;
+  }
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+  std::string probe = folder + "/.tarvelin-probe-XXXXXX";
+  UniqueFd fd(::mkostemp(probe.data(), O_CLOEXEC));
+  if (!fd.valid()) {
+    if (created) ::rmdir(folder.c_str());
+    return std::nullopt;
+  }
+  fd.Close();
+  ::unlink(probe.c_str());
+  return created;
+}
+
 }  // namespace tarvelin

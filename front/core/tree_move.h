@@ -2,6 +2,7 @@
 // replacing files, without ever losing a file.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace tarvelin {
@@ -16,5 +17,12 @@ namespace tarvelin {
 // file must go, a target that cannot be written, a full disk) and returns
 // false; what was not moved stays below `source`.
 bool MoveFolderContents(const std::string& source, const std::string& target);
+
+// Makes sure the results can be filed in `folder` before anything is
+// extracted: a missing folder is created (its parent must exist), an existing
+// one must be a folder in which a new file can be made (tried with a probe
+// file, removed again). True when the folder was created by this call, false
+// when it was there already; nothing when it cannot be used.
+std::optional<bool> PrepareResultFolder(const std::string& folder);
 
 }  // namespace tarvelin

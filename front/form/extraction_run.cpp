@@ -6,13 +6,15 @@
 #include "core/run_names.h"
 #include "core/run_texts.h"
 #include "core/staging_folder.h"
+#include "core/tool_output.h"
 #include "core/tree_move.h"
+#include "core/unique_fd.h"
 #include "form/hidden_child.h"
 #include "form/tool_resource.h"
 
 #include <QFile>
-#include <QFileInfo>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,22 +33,6 @@ QString FromBytes(const std::string& bytes) {
 
 std::string ToBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-// Deletes the staging files in their order, each only when it is there.
-void DeleteStagingFiles(const StagingPaths& staging) {
-  for (const std::string& file :
-       {staging.Package(), staging.Tool(), staging.Script(), staging.RegOutput()}) {
-    if (FileExists(file)) DeleteFile(file);
-  }
-}
-
-// After a failure before anything was moved: the staging folder is emptied,
-// the half-written tree included.
-void CleanStaging(const StagingPaths& staging) {
-  DeleteStagingFiles(staging);
-  std::error_code ignored;
-  std::filesystem::remove_all(staging.SourceTree(), ignored);
-}
-
 // Writes the embedded tool out as the staged tool, runnable.
 bool DeployTool(const StagingPaths& staging) {
   const QByteArray tool = LoadEmbeddedTool();
@@ -57,84 +43,155 @@ bool DeployTool(const StagingPaths& staging) {
                       0700);
 }
 
-// True when `path` lies inside the staging folder: a package there would be
-// overwritten or cleared by the run itself.
-bool InsideStaging(const std::string& path, const StagingPaths& staging) {
+// True when `path` names a regular file that can be read.
+bool ReadableFile(const std::string& path) {
+  UniqueFd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat info {};
+  return in.valid() && ::fstat(in.get(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// True when `path` lies inside the staging folder `folder` (ending in "/"):
+// a package there may be another run's, removed under this run's feet.
+bool InsideStaging(const std::string& path, std::string folder) {
   std::error_code error;
   const std::string package = std::filesystem::weakly_canonical(path, error).string();
   if (error) return true;
-  std::string temp = staging.temp;
-  temp.pop_back();  // the trailing "/"
-  temp = std::filesystem::weakly_canonical(temp, error).string();
+  folder.pop_back();  // the trailing "/"
+  folder = std::filesystem::weakly_canonical(folder, error).string();
   if (error) return true;
-  return package == temp || package.rfind(temp + "/", 0) == 0;
+  return package == folder || package.rfind(folder + "/", 0) == 0;
 }
 
-// Starts a child, asks for the confirmation and waits for the child's end.
-// True when it started and ended with exit code 0.
-bool RunConfirmed(RunWindow& window, const StagingPaths& staging, const QString& program,
-                  const QStringList& arguments, const std::string& confirmation) {
-  HiddenChild child(program, arguments, FromBytes(staging.temp));
-  if (!child.Start()) return false;
-  window.Confirm(QString::fromStdString(confirmation));
-  return child.WaitForEnd() == 0;
+bool IsFolder(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-RunOutcome Fail(RunWindow& window, const StagingPaths* staging) {
-  if (staging != nullptr) CleanStaging(*staging);
-  window.ShowError();
-  return RunOutcome::kFailed;
+// Moves what the tool wrote into the result folder: the contents of the
+// package's SourceDir, then whatever else it wrote beside SourceDir (the
+// tree of a package whose root folder has another name) as it is. False
+// when something could not be moved; it stays in the run's folder.
+bool FileTree(const StagingPaths& staging, const std::string& result) {
+  if (IsFolder(staging.SourceTree())) {
+    if (!MoveFolderContents(staging.SourceTree(), result)) return false;
+    ::rmdir(staging.SourceTree().c_str());
+  }
+  return !IsFolder(staging.Output()) || MoveFolderContents(staging.Output(), result);
+}
+
+QString Details(const ErrorLines& extraction, const ErrorLines& registry) {
+  QStringList lines;
+  for (const ErrorLines* errors : {&extraction, &registry}) {
+    for (const std::string& line : errors->Kept()) lines << QString::fromStdString(line);
+    if (errors->Dropped() > 0)
+      lines << QString::fromStdString(MoreErrorLinesText(errors->Dropped()));
+  }
+  return lines.join(QLatin1Char('\n'));
+}
+
+struct Ending {
+  bool succeeded = false;
+  QString details;           // the tool's ERROR lines
+  bool keep_folder = false;  // the run's folder holds what could not be moved
+};
+
+Ending Failure() { return Ending{}; }
+
+// The run inside its own folder `staging`, for the dropped `package`.
+Ending RunInFolder(RunWindow& window, const std::string& staging_folder,
+                   const StagingPaths& staging, const std::string& package) {
+  const std::optional<RunNames> names = SplitPackagePath(package);
+  // An absolute path: it cannot be taken for an option of the tool.
+  if (!names || package.front() != '/' || !DeployTool(staging)) return Failure();
+  if (!ReadableFile(package) || InsideStaging(package, staging_folder)) return Failure();
+  const std::string result = names->ResultFolder();
+  // Before anything is extracted: a result folder that cannot be made or
+  // written is a failure at once.
+  const std::optional<bool> created = PrepareResultFolder(result);
+  if (!created) return Failure();
+
+  // The tool runs on the package where it lies, not on a copy: it looks for
+  // the package's outside cabinets (and the next cabinets of a set) beside
+  // the package by its own rules, which a copy would have to repeat. Its
+  // target is the run's own folder "out", where nothing else lies.
+  ErrorLines extraction_errors;
+  HiddenChild extraction(FromBytes(staging.Tool()),
+                         {QStringLiteral("x"), FromBytes(package), QStringLiteral("*.*"),
+                          FromBytes(staging.Output() + "/")},
+                         FromBytes(staging.temp), &extraction_errors);
+  if (!extraction.Start()) {
+    if (*created) ::rmdir(result.c_str());
+    return Failure();
+  }
+  window.Confirm(QString::fromStdString(ExtractionConfirmation(names->name, names->base)));
+  const std::optional<int> extraction_exit = extraction.WaitForEnd();
+  bool failed = extraction_errors.Any() || extraction_exit != 0;
+
+  // The registry export follows a tool that ran to its end, ERROR lines or
+  // not; the script is filed only when the export succeeded.
+  ErrorLines registry_errors;
+  bool registry_exported = false;
+  if (extraction_exit == 0) {
+    const std::string line = InstallScriptLine(staging.Tool(), package, staging.RegOutput());
+    HiddenChild registry(QStringLiteral("/bin/sh"), {FromBytes(staging.Script())},
+                         FromBytes(staging.temp));
+    if (WriteNewFile(staging.Script(), line, 0600) && registry.Start()) {
+      window.Confirm(QString::fromStdString(RegistryConfirmation(names->name, names->base)));
+      registry_exported = registry.WaitForEnd() == 0;
+      // The tool's ERROR lines went into its output with the rest.
+      if (!registry_exported) ReadErrorLines(staging.RegOutput(), registry_errors);
+    }
+    failed = failed || !registry_exported;
+  }
+  if (registry_exported) {
+    // The tree may be missing (a package without files whose names hold a
+    // dot); the registry script is filed all the same.
+    ::mkdir(staging.Output().c_str(), 0700);
+    ::mkdir(staging.SourceTree().c_str(), 0700);
+    failed = !FileRegistryScript(staging.RegOutput(),
+                                 staging.SourceTree() + "/" + names->RegistryScriptName()) ||
+             failed;
+  }
+
+  // What was extracted is filed, also after a failure.
+  const bool moved = FileTree(staging, result);
+  // A folder made by this run and left empty: nothing was filed.
+  if (*created) ::rmdir(result.c_str());
+  return Ending{!failed && moved, Details(extraction_errors, registry_errors), !moved};
 }
 
 }  // namespace
 
 RunOutcome RunExtraction(RunWindow& window) {
   window.SetStatus(QString::fromStdString(LoadingText()));
-
-  const std::optional<std::string> temp = PrepareStagingFolder(SystemTempFolder());
-  const bool deployed = temp && DeployTool(StagingPaths(*temp));
   const std::string package = ToBytes(window.Intake());
-  if (!temp) return Fail(window, nullptr);
-  const StagingPaths staging(*temp);
-  const std::optional<RunNames> names = SplitPackagePath(package);
-  if (!deployed || !names || InsideStaging(package, staging)) return Fail(window, &staging);
 
-  // A tree left by an earlier failed run must not mix with this package's.
-  std::error_code ignored;
-  std::filesystem::remove_all(staging.SourceTree(), ignored);
-  if (!CopyFile(package, staging.Package())) return Fail(window, &staging);
-
-  if (!RunConfirmed(window, staging, FromBytes(staging.Tool()),
-                    {QStringLiteral("x"), FromBytes(staging.Package()), QStringLiteral("*.*")},
-                    ExtractionConfirmation(names->name, names->base)))
-    return Fail(window, &staging);
-
-  if (!DeleteFile(staging.Script())) return Fail(window, &staging);
-  {
-    const std::string line =
-        InstallScriptLine(staging.Tool(), staging.Package(), staging.RegOutput());
-    if (!WriteNewFile(staging.Script(), line, 0600)) return Fail(window, &staging);
+  const std::optional<std::string> staging_folder = PrepareStagingFolder(SystemTempFolder());
+  std::optional<RunFolder> run;
+  if (staging_folder) {
+    // Runs that ended without cleaning up (the program was killed) go;
+    // running ones hold their folders locked.
+    RemoveFinishedRuns(*staging_folder);
+    run = RunFolder::Create(*staging_folder);
   }
-  if (!RunConfirmed(window, staging, QStringLiteral("/bin/sh"), {FromBytes(staging.Script())},
-                    RegistryConfirmation(names->name, names->base)))
-    return Fail(window, &staging);
-
-  // The tree may be missing (a package without files whose names hold a
-  // dot); the registry script is filed all the same.
-  ::mkdir(staging.SourceTree().c_str(), 0700);
-  if (!FileRegistryScript(staging.RegOutput(),
-                          staging.SourceTree() + "/" + names->RegistryScriptName()))
-    return Fail(window, &staging);
-
-  if (!MoveFolderContents(staging.SourceTree(), names->ResultFolder())) {
-    // What was not moved stays in the staging folder.
-    DeleteStagingFiles(staging);
-    window.ShowError();
+  if (!run) {
+    window.ShowError({});
     return RunOutcome::kFailed;
   }
-  DeleteStagingFiles(staging);
-  // Only an empty folder goes; anything left in it stays.
-  ::rmdir(staging.SourceTree().c_str());
+  const StagingPaths staging(run->path());
+  const Ending ending = RunInFolder(window, *staging_folder, staging, package);
+  if (ending.keep_folder) {
+    // What could not be moved stays until a later run clears finished runs
+    // away; the staging files go now.
+    for (const std::string& file : {staging.Tool(), staging.Script(), staging.RegOutput()})
+      DeleteFile(file);
+  } else {
+    run->Remove();
+  }
+  if (!ending.succeeded) {
+    window.ShowError(ending.details);
+    return RunOutcome::kFailed;
+  }
   return RunOutcome::kSucceeded;
 }
 

@@ -10,11 +10,14 @@ enum class RunOutcome {
   kSucceeded,  // the results are filed; the program ends
 };
 
-// Stages the embedded tool and the dropped package in the private staging
-// folder, has the tool extract the package and export its registry entries
-// (each time after the user's confirmation and the tool's end), files the
-// registry script with the tree, moves the tree beside the package into
-// "<base>_EXT" and cleans the staging folder up.
+// Stages the embedded tool in a folder of this run alone, has the tool
+// extract the package where it lies (so that it finds the cabinets beside
+// it) into that folder and export the package's registry entries (each time
+// after the user's confirmation and the tool's end), files the registry
+// script with the tree, moves the tree beside the package into "<base>_EXT"
+// and removes the run's folder. A run whose tool reports ERROR lines, ends
+// with another exit code than 0 or cannot be started fails, but files what
+// was extracted all the same.
 RunOutcome RunExtraction(RunWindow& window);
 
 }  // namespace tarvelin

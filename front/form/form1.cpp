@@ -4,7 +4,10 @@
 #include "form/drop_list.h"
 #include "form/extraction_run.h"
 
+#include <QCoreApplication>
+#include <QFontMetrics>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRect>
 
 namespace tarvelin {
@@ -14,7 +17,33 @@ namespace {
 // The layout is given in twips; the window shows 15 twips a pixel.
 constexpr int Px(int twips) { return twips / 15; }
 
+constexpr int kLabelPixelSize = 12;
+constexpr int kSmallestPixelSize = 6;
+
+// The largest pixel size, up to 12, at which `label`'s word-wrapped text
+// fits its rectangle, so that no line is cut.
+int FittingPixelSize(const QLabel& label) {
+  const QRect room = label.contentsRect();
+  QFont font = label.font();
+  int size = kLabelPixelSize;
+  for (; size > kSmallestPixelSize; --size) {
+    font.setPixelSize(size);
+    const QRect needed = QFontMetrics(font).boundingRect(
+        room, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, label.text());
+    if (needed.height() <= room.height() && needed.width() <= room.width()) break;
+  }
+  return size;
+}
+
 }  // namespace
+
+QString BoxTexts::translate(const char* context, const char* source_text,
+                            const char* /*disambiguation*/, int /*n*/) const {
+  if (qstrcmp(context, "QMessageBox") != 0) return {};
+  if (qstrcmp(source_text, "Show Details...") == 0) return QString::fromUtf8(kShowDetailsText);
+  if (qstrcmp(source_text, "Hide Details...") == 0) return QString::fromUtf8(kHideDetailsText);
+  return {};
+}
 
 Form1::Form1()
     : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint),
@@ -30,11 +59,12 @@ Form1::Form1()
   label1_->setWordWrap(true);
   label1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   label1_->setTextFormat(Qt::PlainText);
-  QFont small = label1_->font();
-  small.setPixelSize(12);
-  label1_->setFont(small);
   label1_->setText(QString::fromStdString(InstructionLine()));
-  // The label is too small for the whole line; the tip shows all of it.
+  // The instruction fills the first line and the credit the second; the
+  // font is as large as lets both fit the label whole.
+  QFont small = label1_->font();
+  small.setPixelSize(FittingPixelSize(*label1_));
+  label1_->setFont(small);
   label1_->setToolTip(label1_->text());
 
   list1_->setObjectName(QStringLiteral("List1"));
@@ -47,7 +77,10 @@ Form1::Form1()
   text1_->hide();
 
   connect(list1_, &DropList::filesDropped, this, &Form1::DropFiles);
+  QCoreApplication::installTranslator(&box_texts_);
 }
+
+Form1::~Form1() { QCoreApplication::removeTranslator(&box_texts_); }
 
 void Form1::DropFiles(const QStringList& paths) {
   if (running_) return;
@@ -84,12 +117,16 @@ QString Form1::Intake() {
 
 void Form1::Confirm(const QString& text) { ShowBox(text); }
 
-void Form1::ShowError() { ShowBox(QString::fromUtf8(kErrorText)); }
+void Form1::ShowError(const QString& details) { ShowBox(QString::fromUtf8(kErrorText), details); }
 
-void Form1::ShowBox(const QString& text) {
+void Form1::ShowBox(const QString& text, const QString& details) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kCaption), text, QMessageBox::Ok, this);
-  // A package's name is shown as it is, never read as markup.
+  // A package's name is shown as it is, never read as markup (the details
+  // are plain text always).
   box.setTextFormat(Qt::PlainText);
+  // The boxes tell the user to press this button by its Chinese name.
+  box.button(QMessageBox::Ok)->setText(QString::fromUtf8(kOkText));
+  if (!details.isEmpty()) box.setDetailedText(details);
   box.exec();
 }
 

@@ -7,17 +7,28 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStringList>
+#include <QTranslator>
 #include <QWidget>
 
 namespace tarvelin {
 
 class DropList;
 
+// Puts the few texts of Qt's own that the boxes show (the details button)
+// into Chinese, whatever the locale.
+class BoxTexts : public QTranslator {
+ public:
+  QString translate(const char* context, const char* source_text, const char* disambiguation,
+                    int n) const override;
+  bool isEmpty() const override { return false; }
+};
+
 class Form1 : public QWidget, public RunWindow {
   Q_OBJECT
 
  public:
   Form1();
+  ~Form1() override;
 
   QLabel* Label1() const { return label1_; }
   DropList* List1() const { return list1_; }
@@ -31,7 +42,7 @@ class Form1 : public QWidget, public RunWindow {
   void SetStatus(const QString& text) override;
   QString Intake() override;
   void Confirm(const QString& text) override;
-  void ShowError() override;
+  void ShowError(const QString& details) override;
 
  signals:
   // A run has ended; after a successful one the window is closed.
@@ -41,12 +52,13 @@ class Form1 : public QWidget, public RunWindow {
 
  private:
   void Run();
-  void ShowBox(const QString& text);
+  void ShowBox(const QString& text, const QString& details = {});
 
   QLabel* label1_;
   DropList* list1_;
   QLineEdit* text1_;
   QStringList dropped_;
+  BoxTexts box_texts_;
   bool running_ = false;
 };
 

@@ -22,12 +22,17 @@ class BusyCursor {
 }  // namespace
 
 HiddenChild::HiddenChild(const QString& program, const QStringList& arguments,
-                         const QString& working_folder) {
+                         const QString& working_folder, ErrorLines* errors)
+    : errors_(errors) {
   process_.setProgram(program);
   process_.setArguments(arguments);
   process_.setWorkingDirectory(working_folder);
   process_.setStandardInputFile(QProcess::nullDevice());
-  process_.setStandardOutputFile(QProcess::nullDevice());
+  if (errors_ == nullptr) {
+    process_.setStandardOutputFile(QProcess::nullDevice());
+  } else {
+    QObject::connect(&process_, &QProcess::readyReadStandardOutput, [this] { ReadOutput(); });
+  }
   process_.setStandardErrorFile(QProcess::nullDevice());
   // A session of its own: the child has no controlling terminal.
   process_.setChildProcessModifier([] { ::setsid(); });
@@ -55,8 +60,16 @@ std::optional<int> HiddenChild::WaitForEnd() {
       return std::nullopt;
     }
   }
+  ReadOutput();
+  if (errors_ != nullptr) errors_->Finish();
   if (process_.exitStatus() != QProcess::NormalExit) return std::nullopt;
   return process_.exitCode();
+}
+
+void HiddenChild::ReadOutput() {
+  if (errors_ == nullptr) return;
+  const QByteArray bytes = process_.readAllStandardOutput();
+  errors_->Feed(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 }  // namespace tarvelin

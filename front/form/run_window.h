@@ -15,8 +15,9 @@ class RunWindow {
   virtual QString Intake() = 0;
   // A modal box with `text` and only an OK button; returns once answered.
   virtual void Confirm(const QString& text) = 0;
-  // The modal failure box.
-  virtual void ShowError() = 0;
+  // The modal failure box; `details` (the tool's ERROR lines), when not
+  // empty, are its details.
+  virtual void ShowError(const QString& details) = 0;
 };
 
 }  // namespace tarvelin

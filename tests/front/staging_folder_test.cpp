@@ -1,13 +1,17 @@
 // The private staging folder: created for the user alone, and refused when
-// someone else could have a hand in it.
+// someone else could have a hand in it; one locked folder per run inside it.
 #include "core/staging_folder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "support/test_support.h"
@@ -63,6 +67,78 @@ TEST(StagingFolder, RefusedWhenNotARealFolderOfTheUser) {
     ASSERT_EQ(chown(Expected(dir).c_str(), 65534, 65534), 0);
     EXPECT_FALSE(PrepareStagingFolder(dir.path().string()).has_value());
   }
+}
+
+TEST(StagingFolder, EachRunHasAFolderOfItsOwnThatNoCleanUpTouches) {
+  TempDir dir;
+  const std::string staging = dir.path().string() + "/";
+  std::optional<RunFolder> first = RunFolder::Create(staging);
+  std::optional<RunFolder> second = RunFolder::Create(staging);
+  ASSERT_TRUE(first && second);
+  EXPECT_NE(first->path(), second->path());
+  EXPECT_EQ(first->path().rfind(staging + "run-", 0), 0u);
+  EXPECT_EQ(Mode(first->path()), 0700u);
+  test_support::WriteFile(first->path() + "Pandrel.exe", "a running run's tool");
+
+  // Left over by a run that was killed: no lock on it.
+  const std::string left_over = staging + "run-killed";
+  fs::create_directories(left_over + "/out/SourceDir");
+  test_support::WriteFile(left_over + "/out/SourceDir/a.txt", "half done");
+  // Not a run folder: never touched.
+  test_support::WriteFile(staging + "run-file", "a file");
+  fs::create_directory_symlink(left_over, staging + "run-link");
+  fs::create_directory(staging + "other");
+
+  EXPECT_EQ(RemoveFinishedRuns(staging), 1);
+  EXPECT_FALSE(fs::exists(left_over));
+  EXPECT_EQ(test_support::ReadFile(first->path() + "Pandrel.exe"), "a running run's tool");
+  EXPECT_TRUE(fs::is_directory(second->path()));
+  EXPECT_TRUE(fs::exists(staging + "run-file"));
+  EXPECT_TRUE(fs::is_symlink(staging + "run-link"));
+  EXPECT_TRUE(fs::is_directory(staging + "other"));
+
+  // A run's own removal takes its whole folder.
+  const std::string first_path = first->path();
+  first->Remove();
+  EXPECT_FALSE(fs::exists(first_path));
+  // A run that ended without removing its folder leaves it unlocked: the
+  // next clean-up takes it.
+  const std::string second_path = second->path();
+  second.reset();
+  EXPECT_TRUE(fs::is_directory(second_path));
+  EXPECT_EQ(RemoveFinishedRuns(staging), 1);
+  EXPECT_FALSE(fs::exists(second_path));
+}
+
+TEST(StagingFolder, ARunFolderLockedByAnotherProcessStays) {
+  TempDir dir;
+  const std::string staging = dir.path().string() + "/";
+  const std::string run = staging + "run-other";
+  fs::create_directory(run);
+  // Another process's lock: a child holds it until told to go.
+  int to_child[2];
+  int from_child[2];
+  ASSERT_EQ(pipe(to_child), 0);
+  ASSERT_EQ(pipe(from_child), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int fd = open(run.c_str(), O_RDONLY | O_DIRECTORY);
+    char byte = flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+    if (write(from_child[1], &byte, 1) != 1 || read(to_child[0], &byte, 1) != 1) _exit(1);
+    _exit(0);
+  }
+  char answer = 0;
+  ASSERT_EQ(read(from_child[0], &answer, 1), 1);
+  ASSERT_EQ(answer, 'y');
+  EXPECT_EQ(RemoveFinishedRuns(staging), 0);
+  EXPECT_TRUE(fs::is_directory(run));
+  ASSERT_EQ(write(to_child[1], "x", 1), 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(RemoveFinishedRuns(staging), 1);
+  EXPECT_FALSE(fs::exists(run));
+  for (int fd : {to_child[0], to_child[1], from_child[0], from_child[1]}) close(fd);
 }
 
 TEST(StagingFolder, SystemTempComesFromTmpdirWhenAbsolute) {

@@ -205,5 +205,34 @@ TEST(TreeMove, AnEntryInTheWayStopsTheMoveAndLosesNothing) {
   }
 }
 
+TEST(TreeMove, AResultFolderIsReadyBeforeTheRunOrRefused) {
+  TempDir dir;
+  const fs::path made = dir.path() / "new_EXT";
+  EXPECT_EQ(PrepareResultFolder(made.string()), std::optional<bool>(true));
+  EXPECT_TRUE(fs::is_directory(made));
+  Put(made / "mine.txt", "the user's own");
+  // There already: kept as it is, with no probe file left in it.
+  EXPECT_EQ(PrepareResultFolder(made.string()), std::optional<bool>(false));
+  EXPECT_EQ(Files(made), (std::map<std::string, std::string>{{"mine.txt", "the user's own"}}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(made), fs::directory_iterator()), 1);
+
+  Put(dir.path() / "file_EXT", "a file of the user's");
+  EXPECT_EQ(PrepareResultFolder((dir.path() / "file_EXT").string()), std::nullopt);
+  EXPECT_EQ(ReadFile(dir.path() / "file_EXT"), "a file of the user's");
+  EXPECT_EQ(PrepareResultFolder((dir.path() / "missing/foo_EXT").string()), std::nullopt);
+  EXPECT_FALSE(fs::exists(dir.path() / "missing"));
+  if (getuid() != 0) {
+    // Folders the user cannot write (root writes everywhere).
+    const fs::path locked = dir.path() / "locked";
+    fs::create_directories(locked / "old_EXT");
+    ASSERT_EQ(chmod((locked / "old_EXT").c_str(), 0555), 0);
+    ASSERT_EQ(chmod(locked.c_str(), 0555), 0);
+    EXPECT_EQ(PrepareResultFolder((locked / "new_EXT").string()), std::nullopt);
+    EXPECT_EQ(PrepareResultFolder((locked / "old_EXT").string()), std::nullopt);
+    chmod(locked.c_str(), 0755);
+    chmod((locked / "old_EXT").c_str(), 0755);
+  }
+}
+
 }  // namespace
 }  // namespace tarvelin

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -17,6 +18,8 @@
 #include <QWindow>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +30,8 @@
 #include <sstream>
 #include <vector>
 
+#include "fixtures/package_writer.h"
+#include "fixtures/sample_package.h"
 #include "form/drop_list.h"
 #include "form/form1.h"
 #include "form/hidden_child.h"
@@ -42,11 +47,12 @@ namespace {
 // The texts of the window, as UTF-8, written out here on their own.
 const QByteArray kCredit =
     "Windows Installer unpacker for Linux, by the Tarvelin and Pandrel developers";
+const QByteArray kLabelCredit = "Tarvelin 与 Pandrel 开发者 出品";
 const QByteArray kError = "错误！";
 const QByteArray kLoading = "    正在载入你拖入的微软安装工具 MSI 源文件，请稍候……";
 
 QByteArray Instruction() {
-  return "  请把待提取文件的 MSI 源文件拖到下面对话框内！" + QByteArray(20, ' ') + kCredit;
+  return "  请把待提取文件的 MSI 源文件拖到下面对话框内！" + QByteArray(20, ' ') + kLabelCredit;
 }
 
 QByteArray ExtractionText(const QByteArray& name, const QByteArray& base) {
@@ -55,12 +61,9 @@ QByteArray ExtractionText(const QByteArray& name, const QByteArray& base) {
 }
 
 QByteArray RegistryText(const QByteArray& name, const QByteArray& base) {
-  return "        提取微软安装程序 “" + name + "” 注册信息到 “" + base + "_EXT\\" + base +
+  return "        提取微软安装程序 “" + name + "” 注册信息到 “" + base + "_EXT/" + base +
          "_ext.reg”，\n当硬盘灯熄灭后再按下“确定”键！请稍候……";
 }
-
-const char* const kStagingNames[] = {"Pandrel.exe", "tmp.msi", "INSTALL.BAT", "reg.reg",
-                                     "SourceDir"};
 
 // Answers every modal box with OK as soon as it shows, and keeps what it said.
 class BoxAnswerer : public QObject {
@@ -69,19 +72,31 @@ class BoxAnswerer : public QObject {
     connect(&timer_, &QTimer::timeout, this, &BoxAnswerer::Poll);
     timer_.start(10);
   }
+  // Called with each box before it is answered; true holds the answer back
+  // for now (the box is asked again at the next poll).
+  std::function<bool()> before_answer;
   QList<QByteArray> texts;
+  QList<QByteArray> details;  // of the failure boxes
   QStringList captions;
   bool only_ok = true;
   bool plain_text = true;
+  bool chinese_button = true;
 
  private:
   void Poll() {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box == nullptr || !box->isVisible()) return;
+    if (before_answer && before_answer()) return;
     texts << box->text().toUtf8();
+    if (box->text().toUtf8() == kError) details << box->detailedText().toUtf8();
     captions << box->windowTitle();
     only_ok = only_ok && box->standardButtons() == QMessageBox::Ok;
     plain_text = plain_text && box->textFormat() == Qt::PlainText;
+    chinese_button = chinese_button && box->button(QMessageBox::Ok)->text() == "确定";
+    // The details button (only on a box with details) speaks Chinese too.
+    for (const QAbstractButton* button : box->findChildren<QAbstractButton*>()) {
+      if (button->text().contains("Details")) chinese_button = false;
+    }
     box->button(QMessageBox::Ok)->click();
   }
   QTimer timer_;
@@ -142,15 +157,69 @@ std::string ExpectedResultTree(const std::string& package) {
 
 // The filed script: the tool's `r` output from its fifth line on, then the
 // two comment lines; every line ended by CR LF.
-std::string ExpectedScript(const std::string& package) {
-  std::istringstream lines(
-      test_support::ReadFile(test_support::CorpusDir() / "expected" / (package + ".r.txt")));
+std::string ScriptFrom(const std::string& output) {
+  std::istringstream lines(output);
   std::string script, line;
   for (int number = 1; std::getline(lines, line); ++number) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (number > 4) script += line + "\r\n";
   }
   return script + ";Tarvelin Ver0.5\r\n;" + kCredit.toStdString() + "\r\n";
+}
+
+std::string ExpectedScript(const std::string& package) {
+  return ScriptFrom(
+      test_support::ReadFile(test_support::CorpusDir() / "expected" / (package + ".r.txt")));
+}
+
+// What `pandrel x PACKAGE "*.*"` writes below SourceDir, listed, and the
+// script filed from `pandrel r PACKAGE`: what a run must file.
+std::string ToolTree(const QString& package) {
+  QTemporaryDir out;
+  test_support::RunPandrel({"x", Bytes(package), "*.*", Bytes(out.path()) + "/"});
+  const fs::path tree = Bytes(out.path() + "/SourceDir");
+  return fs::is_directory(tree) ? test_support::TreeListing(tree) : "";
+}
+
+std::string ToolScript(const QString& package) {
+  return ScriptFrom(test_support::RunPandrel({"r", Bytes(package)}).out);
+}
+
+// How the sample package comes with its cabinet.
+enum class Cabinet {
+  kInside,               // a stream of the package
+  kBeside,               // sample.cab beside the package
+  kBesideDamaged,        // the same, cut in half
+  kInsideAndMissingOne,  // inside, and a second Media row names missing.cab
+};
+
+// Writes the sample package to `package`, with "Sample App" in its folder
+// and registry names replaced by `app`.
+void WriteSample(const QString& package, Cabinet cabinet, const std::string& app = "Sample App") {
+  fixtures::PackageDescription description = fixtures::SamplePackage();
+  for (fixtures::Table& table : description.tables) {
+    for (auto& row : table.rows) {
+      for (fixtures::Cell& cell : row) {
+        if (!cell || !std::holds_alternative<std::string>(*cell)) continue;
+        std::string& text = std::get<std::string>(*cell);
+        if (const auto at = text.find("Sample App"); at != std::string::npos)
+          text.replace(at, std::string("Sample App").size(), app);
+      }
+    }
+    if (table.name != "Media") continue;
+    if (cabinet == Cabinet::kInsideAndMissingOne)
+      table.rows.push_back({fixtures::Int(2), fixtures::Int(100), fixtures::Null(),
+                            fixtures::Str("missing.cab"), fixtures::Null(), fixtures::Null()});
+    if (cabinet == Cabinet::kBeside || cabinet == Cabinet::kBesideDamaged)
+      table.rows[0][3] = fixtures::Str("sample.cab");
+  }
+  if (cabinet == Cabinet::kBeside || cabinet == Cabinet::kBesideDamaged) {
+    description.streams.clear();
+    std::string bytes = fixtures::SampleCabinet();
+    if (cabinet == Cabinet::kBesideDamaged) bytes.resize(bytes.size() / 2);
+    test_support::WriteFile(fs::path(Bytes(package)).parent_path() / "sample.cab", bytes);
+  }
+  fixtures::WritePackageFile(Bytes(package), description);
 }
 
 // The listing of `folder` without the line of the filed script.
@@ -186,9 +255,14 @@ class WindowTest : public QObject {
   void embeddedToolIsTheWholeToolOfThisBuild();
   void wholeRunFilesTheTreeAndTheScriptBesideThePackage();
   void mergesIntoAnExistingResultFolder();
-  void staleStagingFilesAreReplaced();
+  void leftOverRunsGoAndRunningOnesStay();
   void movesAcrossFileSystems();
   void failedMoveKeepsWhatWasNotMoved();
+  void outsideCabinetsMergeModulesAndErrorLines_data();
+  void outsideCabinetsMergeModulesAndErrorLines();
+  void twoWindowsRunAtOnce();
+  void aResultFolderThatCannotBeMadeFailsAtOnce();
+  void withoutADisplayOneLineAndExit1();
 
  private:
   // Drops `paths` on the list of `form` and waits for the run's end.
@@ -196,7 +270,7 @@ class WindowTest : public QObject {
   QString StagingFolder() const {
     return staging_root_->path() + "/tarvelin-" + QString::number(getuid());
   }
-  // The staging names still present in the staging folder.
+  // What is left in the staging folder (the runs' folders).
   QStringList StagingLeft() const;
   void UseStagingRoot(const QString& root);
   bool SkipWithoutCorpus();
@@ -256,11 +330,7 @@ bool WindowTest::RunDrop(Form1& form, const QStringList& paths, std::optional<QP
 }
 
 QStringList WindowTest::StagingLeft() const {
-  QStringList left;
-  for (const char* name : kStagingNames) {
-    if (fs::exists(fs::symlink_status(Bytes(StagingFolder() + "/" + name)))) left << name;
-  }
-  return left;
+  return QDir(StagingFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 bool WindowTest::SkipWithoutCorpus() { return test_support::CorpusDir().empty(); }
@@ -279,6 +349,16 @@ void WindowTest::startsWithTheGivenLayoutAndInstruction() {
   QCOMPARE(form.Label1()->geometry(), QRect(8, 0, 321, 25));
   QCOMPARE(form.List1()->geometry(), QRect(8, 32, 329, 16));
   QCOMPARE(form.Label1()->text().toUtf8(), Instruction());
+  // The whole text fits the label, the credit on a line of its own: no line
+  // is cut.
+  const QFontMetrics metrics(form.Label1()->font());
+  const QRect room = form.Label1()->contentsRect();
+  const QRect needed = metrics.boundingRect(room, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                                            form.Label1()->text());
+  QVERIFY2(needed.height() <= room.height() && needed.width() <= room.width(),
+           qPrintable(QStringLiteral("%1x%2 needed").arg(needed.width()).arg(needed.height())));
+  QVERIFY(metrics.horizontalAdvance(QString::fromUtf8(kLabelCredit)) <= room.width());
+  QVERIFY(form.Label1()->font().pixelSize() >= 8);
   QCOMPARE(form.objectName(), QStringLiteral("Form1"));
   QCOMPARE(form.Label1()->objectName(), QStringLiteral("Label1"));
   QCOMPARE(form.List1()->objectName(), QStringLiteral("List1"));
@@ -469,20 +549,19 @@ void WindowTest::mergesIntoAnExistingResultFolder() {
   QCOMPARE(StagingLeft(), QStringList());
 }
 
-void WindowTest::staleStagingFilesAreReplaced() {
+void WindowTest::leftOverRunsGoAndRunningOnesStay() {
   SKIP_UNLESS_CORPUS();
-  // An earlier run left everything behind, the tool a stand-in that does
-  // nothing and succeeds.
+  // A run whose program was killed left its folder; another window's run is
+  // going on, its folder locked.
   const QString staging = StagingFolder();
-  QVERIFY(QDir().mkpath(staging));
+  Put(staging, "run-killed/out/SourceDir/PFiles/PuTTY/stale.txt", "from an earlier package");
+  Put(staging, "run-killed/Pandrel.exe", "#!/bin/sh\nexit 0\n");
+  Put(staging, "run-running/out/SourceDir/PFiles/PuTTY/other.txt", "another package's");
   QVERIFY(QFile::setPermissions(
       staging, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
-  Put(staging, "Pandrel.exe", "#!/bin/sh\nexit 0\n");
-  QVERIFY(::chmod(Bytes(staging + "/Pandrel.exe").c_str(), 0700) == 0);
-  Put(staging, "tmp.msi", "a stale package");
-  Put(staging, "INSTALL.BAT", "exit 0\n");
-  Put(staging, "reg.reg", "1\r\n2\r\n3\r\n4\r\nstale registry line\r\n");
-  Put(staging, "SourceDir/PFiles/PuTTY/stale.txt", "from an earlier package");
+  const int running = ::open(Bytes(staging + "/run-running").c_str(), O_RDONLY | O_DIRECTORY);
+  QVERIFY(running >= 0);
+  QCOMPARE(::flock(running, LOCK_EX), 0);
 
   Form1 form;
   form.show();
@@ -493,7 +572,11 @@ void WindowTest::staleStagingFilesAreReplaced() {
   const QString result = work_->path() + "/putty-0_EXT";
   QCOMPARE(TreeWithoutScript(result, "putty-0_ext.reg"), ExpectedResultTree(kPutty));
   QCOMPARE(test_support::ReadFile(Bytes(result + "/putty-0_ext.reg")), ExpectedScript(kPutty));
-  QCOMPARE(StagingLeft(), QStringList());
+  QCOMPARE(StagingLeft(), QStringList({"run-running"}));
+  QCOMPARE(
+      test_support::ReadFile(Bytes(staging + "/run-running/out/SourceDir/PFiles/PuTTY/other.txt")),
+      std::string("another package's"));
+  ::close(running);
 }
 
 void WindowTest::movesAcrossFileSystems() {
@@ -539,14 +622,171 @@ void WindowTest::failedMoveKeepsWhatWasNotMoved() {
                               RegistryText("putty-0.68-installer.msi", "putty-0"), kError}));
   QVERIFY(form.isVisible());
   QCOMPARE(test_support::ReadFile(Bytes(result + "/PFiles")), std::string("a file of the user's"));
-  // What was not moved stays in the staging folder, whole.
-  const QString source = StagingFolder() + "/SourceDir";
+  // What was not moved stays in the run's folder, whole, without the
+  // staging files.
+  const QStringList left = StagingLeft();
+  QCOMPARE(left.size(), 1);
+  QVERIFY(left[0].startsWith("run-"));
+  const QString run = StagingFolder() + "/" + left[0];
+  QCOMPARE(QDir(run).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"out"}));
+  const QString source = run + "/out/SourceDir";
   QCOMPARE(TreeWithoutScript(source, "putty-0_ext.reg"), ExpectedResultTree(kPutty));
   const std::string script = QFileInfo::exists(result + "/putty-0_ext.reg")
                                  ? test_support::ReadFile(Bytes(result + "/putty-0_ext.reg"))
                                  : test_support::ReadFile(Bytes(source + "/putty-0_ext.reg"));
   QCOMPARE(script, ExpectedScript(kPutty));
-  QCOMPARE(StagingLeft(), QStringList({"SourceDir"}));
+}
+
+void WindowTest::outsideCabinetsMergeModulesAndErrorLines_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<int>("cabinet");  // Cabinet, or -1 for the corpus's package
+  QTest::addColumn<QString>("result");
+  QTest::addColumn<QString>("details");  // %1: the package's folder
+
+  QTest::newRow("a cabinet beside the package")
+      << "setup.msi" << int(Cabinet::kBeside) << "setup_EXT"
+      << "";
+  QTest::newRow("the corpus's package with its cabinet beside it")
+      << "msi_with_external_cab.msi" << -1 << "msi_with_external_cab_EXT"
+      << "";
+  QTest::newRow("a merge module") << "merge.v2.msm" << int(Cabinet::kInside) << "merge_EXT"
+                                  << "";
+  QTest::newRow("a damaged cabinet beside the package")
+      << "setup.msi" << int(Cabinet::kBesideDamaged) << "setup_EXT"
+      << "ERROR: cabinet \"%1/sample.cab\" could not be extracted";
+  QTest::newRow("a cabinet that is not there")
+      << "setup.1.msi" << int(Cabinet::kInsideAndMissingOne) << "setup_EXT"
+      << "ERROR: outside CAB \"%1/missing.cab\" not exists";
+}
+
+void WindowTest::outsideCabinetsMergeModulesAndErrorLines() {
+  QFETCH(QString, name);
+  QFETCH(int, cabinet);
+  QFETCH(QString, result);
+  QFETCH(QString, details);
+  const QString folder = work_->path() + "/pkgs";
+  QVERIFY(QDir().mkpath(folder));
+  const QString package = folder + "/" + name;
+  if (cabinet < 0) {
+    SKIP_UNLESS_CORPUS();
+    const QString corpus = QString::fromStdString(test_support::CorpusDir().string());
+    QVERIFY(QFile::copy(corpus + "/msi_with_external_cab.msi", package));
+    QVERIFY(
+        QFile::copy(corpus + "/msi_with_external_cab.cab", folder + "/msi_with_external_cab.cab"));
+  } else {
+    WriteSample(package, static_cast<Cabinet>(cabinet));
+  }
+  const std::string tree = ToolTree(package);
+  const std::string script = ToolScript(package);
+  // Every case but the damaged cabinet has files to file.
+  QCOMPARE(tree.empty(), cabinet == int(Cabinet::kBesideDamaged));
+
+  Form1 form;
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  const bool failing = !details.isEmpty();
+  QCOMPARE(RunDrop(form, {package}), !failing);
+  const QByteArray base = result.chopped(4).toUtf8();
+  QList<QByteArray> texts{ExtractionText(name.toUtf8(), base), RegistryText(name.toUtf8(), base)};
+  if (failing) texts << kError;
+  QCOMPARE(boxes_->texts, texts);
+  QVERIFY(boxes_->chinese_button);
+  if (failing) QCOMPARE(boxes_->details, QList<QByteArray>({details.arg(folder).toUtf8()}));
+  // What the tool extracted is filed, after a failure too, with the script.
+  const QString script_name = result.chopped(4) + "_ext.reg";
+  QCOMPARE(TreeWithoutScript(folder + "/" + result, script_name.toStdString()), tree);
+  QCOMPARE(test_support::ReadFile(Bytes(folder + "/" + result + "/" + script_name)), script);
+  QCOMPARE(form.isVisible(), failing);
+  QCOMPARE(StagingLeft(), QStringList());
+}
+
+void WindowTest::twoWindowsRunAtOnce() {
+  // Two packages whose trees and scripts differ only by their names.
+  const QString first = work_->path() + "/first/first.msi";
+  const QString second = work_->path() + "/second/second.msi";
+  QVERIFY(QDir().mkpath(work_->path() + "/first") && QDir().mkpath(work_->path() + "/second"));
+  WriteSample(first, Cabinet::kInside, "First App");
+  WriteSample(second, Cabinet::kBeside, "Second App");
+
+  Form1 one, two;
+  one.show();
+  two.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&one) && QTest::qWaitForWindowExposed(&two));
+  // The second package is dropped on the other window while the first
+  // window's tool extracts and its first box waits for an answer.
+  QSignalSpy two_finished(&two, &Form1::runFinished);
+  bool dropped = false;
+  boxes_->before_answer = [&] {
+    if (dropped) return false;
+    dropped = true;
+    DropOn(two, two.List1(), Files({second}));
+    return true;
+  };
+  QVERIFY(RunDrop(one, {first}));
+  QVERIFY(two_finished.count() == 1 || two_finished.wait(240000));
+  QVERIFY(two_finished.first().first().toBool());
+  QCOMPARE(boxes_->texts,
+           QList<QByteArray>(
+               {ExtractionText("second.msi", "second"), RegistryText("second.msi", "second"),
+                ExtractionText("first.msi", "first"), RegistryText("first.msi", "first")}));
+  for (const QString& package : {first, second}) {
+    const QString base = QFileInfo(package).completeBaseName();
+    const QString result = QFileInfo(package).path() + "/" + base + "_EXT";
+    QCOMPARE(TreeWithoutScript(result, (base + "_ext.reg").toStdString()), ToolTree(package));
+    QCOMPARE(test_support::ReadFile(Bytes(result + "/" + base + "_ext.reg")), ToolScript(package));
+  }
+  QVERIFY(ToolTree(first) != ToolTree(second));
+  QCOMPARE(StagingLeft(), QStringList());
+}
+
+void WindowTest::aResultFolderThatCannotBeMadeFailsAtOnce() {
+  const QString package = work_->path() + "/setup.msi";
+  WriteSample(package, Cabinet::kInside);
+  // A file of the user's where the result folder must go (root can write
+  // into any folder), and, for other users, a folder they cannot write.
+  Put(work_->path(), "setup_EXT", "a file of the user's");
+  QStringList packages{package};
+  if (::getuid() != 0) {
+    const QString locked = work_->path() + "/locked";
+    WriteSample(Put(locked, "a.msi", ""), Cabinet::kInside);
+    QVERIFY(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    packages << locked + "/a.msi";
+  }
+  Form1 form;
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  for (const QString& dropped : packages) {
+    boxes_->texts.clear();
+    QVERIFY(!RunDrop(form, {dropped}));
+    // No box asks to wait: nothing was extracted.
+    QCOMPARE(boxes_->texts, QList<QByteArray>({kError}));
+    QCOMPARE(StagingLeft(), QStringList());
+  }
+  QCOMPARE(test_support::ReadFile(Bytes(work_->path() + "/setup_EXT")),
+           std::string("a file of the user's"));
+  if (packages.size() > 1) {
+    QVERIFY(!QFileInfo::exists(work_->path() + "/locked/a_EXT"));
+    QVERIFY(QFile::setPermissions(work_->path() + "/locked", QFileDevice::ReadOwner |
+                                                                 QFileDevice::WriteOwner |
+                                                                 QFileDevice::ExeOwner));
+  }
+}
+
+void WindowTest::withoutADisplayOneLineAndExit1() {
+  QProcess tarvelin;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    environment.remove(QString::fromLatin1(name));
+  tarvelin.setProcessEnvironment(environment);
+  tarvelin.start(QStringLiteral(TARVELIN_BINARY), {work_->path() + "/setup.msi"});
+  QVERIFY(tarvelin.waitForFinished(60000));
+  QCOMPARE(tarvelin.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(tarvelin.exitCode(), 1);
+  QCOMPARE(tarvelin.readAllStandardOutput(), QByteArray());
+  const QByteArray error = tarvelin.readAllStandardError();
+  QCOMPARE(error.count('\n'), 1);
+  QVERIFY(error.endsWith('\n'));
+  QVERIFY(error.startsWith("tarvelin: "));
 }
 
 QTEST_MAIN(WindowTest)

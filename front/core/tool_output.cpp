@@ -1,0 +1,55 @@
+#include "core/tool_output.h"
+
+#include "core/unique_fd.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tarvelin {
+
+void ErrorLines::Feed(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const std::size_t end = bytes.find('\n');
+    const std::string_view piece = bytes.substr(0, end);
+    // One byte past the limit is kept, to tell a CR at the very end from a
+    // line that was cut.
+    if (line_.size() <= kMaxLineBytes)
+      line_.append(piece.substr(0, kMaxLineBytes + 1 - line_.size()));
+    if (end == std::string_view::npos) return;
+    EndLine();
+    bytes.remove_prefix(end + 1);
+  }
+}
+
+void ErrorLines::Finish() {
+  if (!line_.empty()) EndLine();
+}
+
+void ErrorLines::EndLine() {
+  if (!line_.empty() && line_.back() == '\r') line_.pop_back();
+  if (line_.size() > kMaxLineBytes) line_.resize(kMaxLineBytes);
+  if (line_.rfind("ERROR", 0) == 0) {
+    if (kept_.size() < kMaxLines)
+      kept_.push_back(line_);
+    else
+      ++dropped_;
+  }
+  line_.clear();
+}
+
+void ReadErrorLines(const std::string& path, ErrorLines& lines) {
+  UniqueFd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in.valid()) return;
+  char buffer[1 << 14];
+  for (;;) {
+    const ssize_t got = ::read(in.get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    lines.Feed(std::string_view(buffer, static_cast<std::size_t>(got)));
+  }
+  lines.Finish();
+}
+
+}  // namespace tarvelin
