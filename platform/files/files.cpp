@@ -20,6 +20,9 @@ std::string CurrentFolder() {
     if (errno != ERANGE || buffer.size() > (1u << 24)) return {};
     buffer.resize(buffer.size() * 2);
   }
+  // A folder that is no longer reachable (removed, or outside the root) is
+  // no full path to build on.
+  if (buffer[0] != '/') return {};
   return buffer.data();
 }
 

@@ -8,7 +8,8 @@ namespace files {
 
 // The absolute form of `path`, made against the current folder; "." and ".."
 // are resolved as text, symbolic links are left alone. A trailing "/" is
-// kept. Empty when the current folder cannot be read.
+// kept. Empty when the current folder cannot be read (it has been removed,
+// for instance) and `path` is relative.
 std::string FullPathName(const std::string& path);
 
 bool FolderExists(const std::string& path);

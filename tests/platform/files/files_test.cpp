@@ -41,6 +41,17 @@ TEST(FullPathName, ResolvesAsTextAgainstTheCurrentFolder) {
   EXPECT_EQ(files::FullPathName(long_name), base + "/" + long_name);
 }
 
+TEST(FullPathName, IsEmptyForARelativePathWhenTheCurrentFolderIsGone) {
+  test_support::TempDir dir;
+  const fs::path gone = dir.path() / "gone";
+  fs::create_directory(gone);
+  CurrentFolder here(gone);
+  fs::remove(gone);
+  EXPECT_EQ(files::FullPathName("pkg.msi"), "");
+  EXPECT_EQ(files::FullPathName("."), "");
+  EXPECT_EQ(files::FullPathName("/abs/pkg.msi"), "/abs/pkg.msi");
+}
+
 TEST(MakeFolderChain, CreatesEveryMissingLevelAndStopsAtTheFirstFailure) {
   test_support::TempDir dir;
   EXPECT_TRUE(files::MakeFolderChain(dir / "a/b/c/"));
