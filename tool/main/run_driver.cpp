@@ -8,6 +8,7 @@
 #include "console/verbose.h"
 #include "files/ascii.h"
 #include "files/files.h"
+#include "msi/msiquery.h"
 #include "msidb/msi_handler.h"
 
 namespace {
@@ -38,9 +39,12 @@ void PrintUsage() {
 }
 
 std::vector<std::string> CountedArguments(int argc, char** argv) {
+  // An empty argument is what "" on a command line gives here; the run
+  // driver's rule skips two adjacent double quotes that stand where an
+  // argument would begin, so it is skipped wherever it stands.
   std::vector<std::string> arguments;
-  for (int i = 1; i < argc && argv[i] != nullptr && argv[i][0] != '\0'; ++i) {
-    arguments.emplace_back(argv[i]);
+  for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
+    if (argv[i][0] != '\0') arguments.emplace_back(argv[i]);
   }
   return arguments;
 }
@@ -72,15 +76,37 @@ std::optional<RunOptions> ParseCommandLine(const std::vector<std::string>& argum
 
 namespace {
 
+// A path that cannot be made full (the current folder cannot be read, for
+// instance because it has been removed) refuses the run: it must never fall
+// back to the file-system root.
+int RefuseUnresolvedPath(const std::string& path) {
+  ConsoleLine("ERROR: cannot make a full path of \"" + path +
+              "\": the current folder cannot be read");
+  return 1;
+}
+
+// Under -v, why the package did not open, on standard error after the
+// standard output line; standard output stays as it is.
+void ExplainOpenFailure() {
+  const std::string reason = MsiLastReason(0);
+  if (reason.empty()) return;
+  FlushConsole();
+  std::fprintf(stderr, "pandrel: %s\n", reason.c_str());
+  std::fflush(stderr);
+}
+
 int RunCommand(const RunOptions& options) {
   const std::string package = files::FullPathName(options.package);
+  if (package.empty()) return RefuseUnresolvedPath(options.package);
   std::string target =
       options.path ? files::FullPathName(*options.path) : files::FolderPart(package);
+  if (target.empty()) return RefuseUnresolvedPath(*options.path);
   const std::string mask = options.mask.value_or("*");
 
   auto handler = std::make_unique<TMsiHandler>();
   if (!handler->OpenPackage(package)) {
     ConsoleLine("ERROR: invalid MSI file \"" + package + "\"");
+    if (Verbose) ExplainOpenFailure();
     return 2;
   }
   // The outcome is not examined: a command that writes there reports its

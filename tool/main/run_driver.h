@@ -14,17 +14,18 @@ struct RunOptions {
   std::optional<std::string> path;
 };
 
-// Reads the arguments after the program name (already cut at the first
-// empty one). No value means the command line is refused.
+// Reads the arguments after the program name (empty ones already skipped).
+// No value means the command line is refused.
 std::optional<RunOptions> ParseCommandLine(const std::vector<std::string>& arguments);
 
-// The arguments of the process, without the program name, counted up to the
-// first empty one.
+// The arguments of the process, without the program name and without the
+// empty ones: "" on the command line stands for nothing, wherever it stands.
 std::vector<std::string> CountedArguments(int argc, char** argv);
 
 void PrintBanner();
 void PrintUsage();
 
-// One whole run; returns the exit code: 0 done, 1 refused or failed,
-// 2 the package could not be opened.
+// One whole run; returns the exit code: 0 done, 1 refused or failed (a
+// path that cannot be made full among them), 2 the package could not be
+// opened.
 int RunPandrel(const std::vector<std::string>& arguments);
