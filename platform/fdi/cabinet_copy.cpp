@@ -268,22 +268,36 @@ bool CabinetCopy::CopyEntry(std::size_t cabinet, std::size_t index) {
 }
 
 BlockCodec* CabinetCopy::FastCodec(std::size_t cabinet, std::size_t folder) {
-  // Only MSZIP folders that lie wholly in the cabinet named to the copy:
-  // in a set, its first folder may have begun in the cabinet before and its
-  // last may go on in the next (even between entries, with a split block),
-  // so those stay with libmspack, as does everything when ISA-L is missing.
+  // Only MSZIP and LZX folders that lie wholly in the cabinet named to the
+  // copy: in a set, its first folder may have begun in the cabinet before
+  // and its last may go on in the next (even between entries, with a split
+  // block), so those stay with libmspack, as does MSZIP when ISA-L is
+  // missing.
   const CabinetDirectory& directory = chain_[cabinet].directory;
-  if (!context_.fast_mszip || cabinet != 0) return nullptr;
-  if ((directory.folder_compression[folder] & 0x0F) != MSCAB_COMP_MSZIP) return nullptr;
+  if (cabinet != 0) return nullptr;
   if ((directory.header.flags & kHeaderHasPrevious) != 0 && folder == 0) return nullptr;
   if ((directory.header.flags & kHeaderHasNext) != 0 &&
       folder + 1 == directory.folder_compression.size())
     return nullptr;
-  if (!mszip_ready_) {
-    mszip_ready_ = true;
-    mszip_usable_ = folders_.Prepare() && mszip_.Prepare();
+  const std::uint16_t compression = directory.folder_compression[folder];
+  unsigned window_bits = 0;
+  if ((compression & 0x0F) == MSCAB_COMP_MSZIP && context_.fast_mszip) {
+    if (!mszip_ready_) {
+      mszip_ready_ = true;
+      mszip_usable_ = folders_.Prepare() && mszip_.Prepare();
+    }
+    return mszip_usable_ ? &mszip_ : nullptr;
   }
-  return mszip_usable_ ? &mszip_ : nullptr;
+  if (context_.fast_lzx && LzxCodec::WindowBitsOf(compression, &window_bits)) {
+    if (!lzx_ || lzx_window_bits_ != window_bits) {
+      lzx_.reset();
+      lzx_.emplace(callbacks_, window_bits);
+      lzx_window_bits_ = window_bits;
+      lzx_usable_ = folders_.Prepare() && lzx_->Prepare();
+    }
+    return lzx_usable_ ? &*lzx_ : nullptr;
+  }
+  return nullptr;
 }
 
 bool CabinetCopy::EnsureFollowing(std::size_t cabinet, const CabinetEntry& entry) {

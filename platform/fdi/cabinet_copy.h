@@ -27,11 +27,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 
 #include "fdi/cabinet_directory.h"
 #include "fdi/callback_allocator.h"
 #include "fdi/fdi_context.h"
 #include "fdi/folder_decoder.h"
+#include "fdi/lzx_codec.h"
 #include "fdi/mspack_bridge.h"
 #include "fdi/mszip_codec.h"
 
@@ -93,6 +95,9 @@ class CabinetCopy {
   MszipCodec mszip_;
   bool mszip_ready_ = false;  // folders_ and mszip_ prepared (tried once per copy)
   bool mszip_usable_ = false;
+  std::optional<LzxCodec> lzx_;  // for the window size of the last LZX folder
+  unsigned lzx_window_bits_ = 0;
+  bool lzx_usable_ = false;
   CallbackString folder_;  // where the following cabinet is looked for
   std::deque<Cabinet, CallbackAllocator<Cabinet>> chain_;
   mscab_decompressor* decompressor_ = nullptr;

@@ -22,6 +22,8 @@ struct Context {
   // MSZIP folders wholly inside one cabinet are decoded by the fast path
   // (fdi/folder_decoder.h, fdi/mszip_codec.h); off, everything goes through libmspack.
   bool fast_mszip = true;
+  // The same for LZX folders (fdi/lzx_codec.h).
+  bool fast_lzx = true;
 };
 
 // Records a failure in the context's error record. `decoder_error` is the

@@ -1,7 +1,8 @@
-// The fast MSZIP path against libmspack: both decoders over the same
-// cabinets (fixture cabinets of many shapes, cut sets and the corpus) must
-// send the same notifications and write the same bytes; and damaged data
-// blocks must fail the copy rather than yield other bytes.
+// The fast MSZIP and LZX paths against libmspack: both decoders over the
+// same cabinets (fixture cabinets of many shapes, every LZX window size,
+// cut sets and the corpus) must send the same notifications and write the
+// same bytes; and damaged data blocks must fail the copy rather than yield
+// other bytes.
 #include <gtest/gtest.h>
 #include <mspack.h>
 
@@ -46,6 +47,7 @@ class FdiFastMszipTest : public FdiTest {
     test_support::TempDir output;
     Fdi fdi;
     fdi::UseFastMszip(fdi.get(), fast);
+    fdi::UseFastLzx(fdi.get(), fast);
     Session session(output.path().string());
     int count = 0;
     if (skip_every > 0) {
@@ -102,9 +104,10 @@ std::string FarRepeats(std::size_t size, unsigned seed) {
   return bytes;
 }
 
-CabinetDescription Mixed(std::uint32_t block_size) {
+CabinetDescription Mixed(std::uint32_t block_size,
+                         CabCompression compression = CabCompression::kMszip) {
   CabinetDescription description;
-  description.compression = CabCompression::kMszip;
+  description.compression = compression;
   description.block_size = block_size;
   description.files = {{"a", Pattern(100000, 1)},      {"empty", ""},
                        {"b", FarRepeats(150000, 2)},   {"one", "x"},
@@ -128,17 +131,35 @@ TEST_F(FdiFastMszipTest, BothDecodersAgreeOnFixtureCabinets) {
   }
 }
 
+TEST_F(FdiFastMszipTest, BothDecodersAgreeOnLzxCabinetsOfEveryWindowSize) {
+  // Real LZX streams (verbatim, aligned and uncompressed blocks, repeated
+  // offsets, E8 translation) with the window running on across the data
+  // blocks, and LZX made of uncompressed blocks only.
+  for (unsigned bits = 15; bits <= 21; ++bits) {
+    SCOPED_TRACE(bits);
+    CabinetDescription description = Mixed(32768, CabCompression::kLzx);
+    description.lzx_window_bits = bits;
+    Place({fixtures::WriteCabinet(description)}, {"lzx.cab"});
+    ExpectSameFromBoth("lzx.cab");
+    ExpectSameFromBoth("lzx.cab", 3);
+  }
+  Place({fixtures::WriteCabinet(Mixed(32768, CabCompression::kLzxUncompressed))}, {"lzx.cab"});
+  ExpectSameFromBoth("lzx.cab");
+}
+
 TEST_F(FdiFastMszipTest, BothDecodersAgreeOnCabinetSets) {
   // In a set, the folders that cross stay with libmspack; the copy of each
   // cabinet must still notify and write as before.
-  CabinetDescription description = Mixed(32768);
-  description.files.push_back({"crossing", FarRepeats(300000, 9)});
-  const std::vector<std::string> names = {"one.cab", "two.cab", "three.cab"};
-  std::size_t blocks = 0;
-  for (const CabFile& file : description.files) blocks += file.data.size();
-  blocks /= 32768;
-  Place(CutCabinet(fixtures::WriteCabinet(description), names, {blocks - 6, blocks - 3}), names);
-  for (const std::string& name : names) ExpectSameFromBoth(name);
+  for (CabCompression compression : {CabCompression::kMszip, CabCompression::kLzx}) {
+    CabinetDescription description = Mixed(32768, compression);
+    description.files.push_back({"crossing", FarRepeats(300000, 9)});
+    const std::vector<std::string> names = {"one.cab", "two.cab", "three.cab"};
+    std::size_t blocks = 0;
+    for (const CabFile& file : description.files) blocks += file.data.size();
+    blocks /= 32768;
+    Place(CutCabinet(fixtures::WriteCabinet(description), names, {blocks - 6, blocks - 3}), names);
+    for (const std::string& name : names) ExpectSameFromBoth(name);
+  }
 }
 
 TEST_F(FdiFastMszipTest, BothDecodersAgreeOnTheCorpusCabinets) {
