@@ -6,19 +6,15 @@
 namespace msi_test {
 
 MemoryFile::MemoryFile(const std::string& bytes) {
-  fd_ = memfd_create("package", MFD_CLOEXEC);
-  if (fd_ < 0) return;
+  fd_.reset(memfd_create("package", MFD_CLOEXEC));
+  if (!fd_) return;
   std::size_t written = 0;
   while (written < bytes.size()) {
-    const ssize_t n = write(fd_, bytes.data() + written, bytes.size() - written);
+    const ssize_t n = write(fd_.get(), bytes.data() + written, bytes.size() - written);
     if (n <= 0) return;
     written += static_cast<std::size_t>(n);
   }
-  path_ = "/proc/self/fd/" + std::to_string(fd_);
-}
-
-MemoryFile::~MemoryFile() {
-  if (fd_ >= 0) close(fd_);
+  path_ = "/proc/self/fd/" + std::to_string(fd_.get());
 }
 
 }  // namespace msi_test

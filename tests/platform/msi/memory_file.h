@@ -4,19 +4,18 @@
 
 #include <string>
 
+#include "files/unique_fd.h"
+
 namespace msi_test {
 
 class MemoryFile {
  public:
   explicit MemoryFile(const std::string& bytes);
-  ~MemoryFile();
-  MemoryFile(const MemoryFile&) = delete;
-  MemoryFile& operator=(const MemoryFile&) = delete;
   // "/proc/self/fd/N"; empty when the file could not be made.
   const std::string& path() const { return path_; }
 
  private:
-  int fd_ = -1;
+  files::UniqueFd fd_;
   std::string path_;
 };
 
