@@ -37,7 +37,7 @@ fuzz:
 	@scripts/install-deps clang libclang-rt-14-dev
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPANDREL_FUZZ=ON -DPANDREL_BENCH=OFF -DPANDREL_FRONT=OFF
-	cmake --build build-fuzz -j $(JOBS) --target fuzz_open_package fuzz_extract fuzz_commands make_seeds
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_open_package fuzz_extract fuzz_commands fuzz_lzx make_seeds
 	scripts/fuzz build-fuzz $(FUZZ_SECONDS)
 
 format:

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <mspack.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -264,6 +265,220 @@ TEST(LzxCodec, WindowBitsOf) {
   }
   const fdi::Callbacks callbacks = MallocCallbacks();
   EXPECT_FALSE(fdi::LzxCodec(callbacks, 22).Prepare());
+}
+
+// Hostile streams, written bit by bit: 16-bit little-endian words, each
+// from its most significant bit.
+class Stream {
+ public:
+  Stream& Put(std::uint32_t value, unsigned count) {
+    for (unsigned i = count; i-- > 0;) {
+      word_ = static_cast<std::uint16_t>(word_ << 1 | ((value >> i) & 1));
+      if (++used_ == 16) Flush();
+    }
+    return *this;
+  }
+  Stream& Raw(const std::string& bytes) {
+    while (used_ != 0) Put(0, 1);
+    out_ += bytes;
+    return *this;
+  }
+  // A pretree of four 2-bit codes: 0 (no change), 16 (0 to 1), 17 and 18
+  // (zero runs).
+  Stream& Pretree() {
+    for (unsigned i = 0; i < 20; ++i) Put(i == 0 || (i >= 16 && i <= 18) ? 2 : 0, 4);
+    return *this;
+  }
+  // Lengths first..last (from all zero): 1 for the symbols in `ones`.
+  Stream& Lengths(unsigned first, unsigned last, const std::vector<unsigned>& ones) {
+    Pretree();
+    for (unsigned x = first; x < last;) {
+      unsigned run = 0;
+      while (x + run < last && std::find(ones.begin(), ones.end(), x + run) == ones.end()) ++run;
+      if (run == 0) {
+        Put(1, 2);
+        ++x;
+      } else if (run >= 20) {
+        Put(3, 2).Put(std::min(run, 51u) - 20, 5);
+        x += std::min(run, 51u);
+      } else if (run >= 4) {
+        Put(2, 2).Put(run - 4, 4);
+        x += run;
+      } else {
+        Put(0, 2);
+        ++x;
+      }
+    }
+    return *this;
+  }
+  // A verbatim block whose main tree has the two symbols `a` < `b` (codes 0
+  // and 1) and whose length tree is empty; window 2^15.
+  Stream& Verbatim(std::uint32_t size, unsigned a, unsigned b) {
+    Put(1, 3).Put(size, 24);
+    Lengths(0, 256, {a, b}).Lengths(256, 256 + 30 * 8, {a, b}).Lengths(0, 249, {});
+    return *this;
+  }
+  std::string Done() {
+    while (used_ != 0) Put(0, 1);
+    return out_;
+  }
+
+ private:
+  void Flush() {
+    out_.push_back(static_cast<char>(word_ & 0xFF));
+    out_.push_back(static_cast<char>(word_ >> 8));
+    word_ = 0;
+    used_ = 0;
+  }
+  std::string out_;
+  std::uint16_t word_ = 0;
+  unsigned used_ = 0;
+};
+
+std::string U32s(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+  std::string out;
+  for (const std::uint32_t v : {a, b, c})
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
+  return out;
+}
+
+struct Hostile {
+  const char* what;
+  std::string stream;
+  std::size_t out_bytes;
+  bool last;
+  int error;
+};
+
+std::vector<Hostile> HostileStreams() {
+  constexpr unsigned kA = 'a', kR0Len2 = 256, kR0Len3 = 257;
+  std::vector<Hostile> cases;
+  // Controls: the same shapes, well formed.
+  cases.push_back({"a good verbatim block",
+                   Stream().Put(0, 1).Verbatim(10, kA, kR0Len2).Put(0x0F, 6).Done(), 10, true,
+                   MSPACK_ERR_OK});
+  cases.push_back({"a good uncompressed block",
+                   Stream()
+                       .Put(0, 1)
+                       .Put(3, 3)
+                       .Put(1, 24)
+                       .Raw(U32s(1, 1, 1) + std::string("x\0", 2))
+                       .Verbatim(9, kA, kR0Len2)
+                       .Put(0x0F, 5)
+                       .Done(),
+                   10, true, MSPACK_ERR_OK});
+  cases.push_back({"offset before the folder's first byte",
+                   Stream().Put(0, 1).Verbatim(10, kA, kR0Len2).Put(1, 1).Done(), 10, true,
+                   MSPACK_ERR_DECRUNCH});
+  cases.push_back({"match longer than its block",
+                   Stream().Put(0, 1).Verbatim(2, kA, kR0Len3).Put(0, 1).Put(1, 1).Done(), 10, true,
+                   MSPACK_ERR_DECRUNCH});
+  Stream across;
+  across.Put(0, 1).Verbatim(40000, kA, kR0Len2).Put(0, 1);
+  for (int i = 0; i < 16384; ++i) across.Put(1, 1);  // the last one crosses the frame end
+  cases.push_back({"match across the frame end", across.Done(), 32768, false, MSPACK_ERR_DECRUNCH});
+  cases.push_back({"over-subscribed pretree",
+                   [] {
+                     Stream s;
+                     s.Put(0, 1).Put(1, 3).Put(10, 24);
+                     for (int i = 0; i < 20; ++i) s.Put(1, 4);
+                     return s.Put(0, 32).Done();
+                   }(),
+                   10, true, MSPACK_ERR_DECRUNCH});
+  cases.push_back({"incomplete main tree",
+                   [] {
+                     Stream s;
+                     s.Put(0, 1).Put(1, 3).Put(10, 24).Lengths(0, 256, {kA});
+                     return s.Lengths(256, 496, {}).Lengths(0, 249, {}).Put(0, 16).Done();
+                   }(),
+                   10, true, MSPACK_ERR_DECRUNCH});
+  for (const unsigned type : {0u, 4u, 7u}) {
+    cases.push_back({"bad block type", Stream().Put(0, 1).Put(type, 3).Put(10, 24).Done(), 10, true,
+                     MSPACK_ERR_DECRUNCH});
+  }
+  cases.push_back({"R0 of 0 from an uncompressed block",
+                   Stream()
+                       .Put(0, 1)
+                       .Put(3, 3)
+                       .Put(1, 24)
+                       .Raw(U32s(0, 1, 1) + std::string("x\0", 2))
+                       .Verbatim(9, kA, kR0Len2)
+                       .Put(1, 1)
+                       .Done(),
+                   10, true, MSPACK_ERR_DECRUNCH});
+  cases.push_back({"R0 past the window",
+                   Stream()
+                       .Put(0, 1)
+                       .Put(3, 3)
+                       .Put(1, 24)
+                       .Raw(U32s(40000, 1, 1) + std::string("x\0", 2))
+                       .Verbatim(9, kA, kR0Len2)
+                       .Put(1, 1)
+                       .Done(),
+                   10, true, MSPACK_ERR_DECRUNCH});
+  cases.push_back({"uncompressed bytes cut short",
+                   Stream().Put(0, 1).Put(3, 3).Put(100, 24).Raw(U32s(1, 1, 1) + "xy").Done(), 100,
+                   true, MSPACK_ERR_DATAFORMAT});
+  cases.push_back({"frame cut short before the next block",
+                   Stream().Put(0, 1).Verbatim(32768, kA, kR0Len2).Put(0, 100).Done(), 32768, false,
+                   MSPACK_ERR_DATAFORMAT});
+  cases.push_back({"a block before the last that is not a whole frame",
+                   Stream().Put(0, 1).Verbatim(100, kA, kR0Len2).Put(0, 100).Done(), 100, false,
+                   MSPACK_ERR_DATAFORMAT});
+  return cases;
+}
+
+TEST(LzxCodec, HostileStreamsFailCleanly) {
+  const fdi::Callbacks callbacks = MallocCallbacks();
+  fdi::LzxCodec codec(callbacks, 15);
+  ASSERT_TRUE(codec.Prepare());
+  std::string out(32769, '\0');
+  for (const Hostile& c : HostileStreams()) {
+    codec.StartFolder();
+    EXPECT_EQ(
+        codec.DecodeBlock(reinterpret_cast<const unsigned char*>(c.stream.data()), c.stream.size(),
+                          reinterpret_cast<unsigned char*>(out.data()), c.out_bytes, c.last),
+        c.error)
+        << c.what;
+  }
+  // The same codec still decodes a good folder afterwards.
+  const Parsed good = ParseSet(
+      {fixtures::WriteCabinet(Describe({15, 0, {LzxBlockType::kVerbatim}, 50000, 70000}))});
+  std::string decoded;
+  EXPECT_EQ(DecodeFolder(codec, good.folders[0], &decoded), MSPACK_ERR_OK);
+}
+
+// Every payload of a good folder cut short or with a byte changed: the
+// codec fails cleanly or decodes (the sanitizer build checks its reads).
+TEST(LzxCodec, DamagedPayloadsFailCleanly) {
+  const LzxCase shape{
+      16,
+      1 << 20,
+      {LzxBlockType::kAligned, LzxBlockType::kUncompressed, LzxBlockType::kVerbatim},
+      20000,
+      100000};
+  const Parsed parsed = ParseSet({fixtures::WriteCabinet(Describe(shape))});
+  const fdi::Callbacks callbacks = MallocCallbacks();
+  fdi::LzxCodec codec(callbacks, 16);
+  ASSERT_TRUE(codec.Prepare());
+  std::string out;
+  int failures = 0;
+  for (std::size_t b = 0; b < parsed.folders[0].payloads.size(); ++b) {
+    for (std::size_t at = 0; at < parsed.folders[0].payloads[b].size(); at += 97) {
+      for (const int how : {0, 1, 2}) {
+        Folder damaged = parsed.folders[0];
+        std::string& payload = damaged.payloads[b];
+        if (how == 0) payload.resize(at);
+        if (how == 1) payload[at] = static_cast<char>(payload[at] ^ 0x5A);
+        if (how == 2) payload[at] = '\xFF';
+        const int error = DecodeFolder(codec, damaged, &out);
+        EXPECT_TRUE(error == MSPACK_ERR_OK || error == MSPACK_ERR_DATAFORMAT ||
+                    error == MSPACK_ERR_DECRUNCH);
+        failures += error != MSPACK_ERR_OK;
+      }
+    }
+  }
+  EXPECT_GT(failures, 0);
 }
 
 }  // namespace
