@@ -64,37 +64,25 @@ std::uint64_t LoadLe64(const std::uint8_t* p) {
   return v;
 }
 
-// dest[i] = dest[i - distance] for i < len, where the `distance` bytes
-// before dest are there to read.
-void CopyMatch(std::uint8_t* dest, std::size_t distance, std::size_t len) {
+// Room after the window's end for the whole pieces of a match copy.
+constexpr std::size_t kCopySlack = 32;
+
+// dest[i] = dest[i - distance] for i < len (distance >= 1), where the
+// `distance` bytes before dest are there to read. May write up to 15 bytes
+// past dest + len, which nothing has yet.
+inline void CopyMatch(std::uint8_t* dest, std::size_t distance, std::size_t len) {
   const std::uint8_t* src = dest - distance;
-  if (distance >= 8) {
-    if (len >= 8) {
-      // Whole 8-byte pieces, then the last 8 bytes (overlapping).
-      for (std::size_t i = 0; i + 8 <= len; i += 8) std::memcpy(dest + i, src + i, 8);
-      std::memcpy(dest + len - 8, src + len - 8, 8);
-    } else if (len >= 4) {
-      std::memcpy(dest, src, 4);
-      std::memcpy(dest + len - 4, src + len - 4, 4);
-    } else {
-      std::memcpy(dest, src, 2);
-      dest[len - 1] = src[len - 1];
-    }
+  if (distance >= 16) {
+    for (std::size_t i = 0; i < len; i += 16) std::memcpy(dest + i, src + i, 16);
+  } else if (distance >= 8) {
+    for (std::size_t i = 0; i < len; i += 8) std::memcpy(dest + i, src + i, 8);
   } else if (distance == 1) {
     std::memset(dest, src[0], len);
-  } else if (len < 16) {
-    for (std::size_t i = 0; i < len; ++i) dest[i] = src[i];
   } else {
-    // The pattern repeats every `distance` bytes, so each piece may come
-    // from as far back as everything written so far.
-    std::size_t done = 0;
-    for (std::size_t period = distance; done < len; period = done + distance) {
-      const std::size_t piece = std::min(period, len - done);
-      std::memcpy(dest + done, dest + done - period, piece);
-      done += piece;
-    }
+    for (std::size_t i = 0; i < len; ++i) dest[i] = src[i];
   }
 }
+
 std::uint32_t LoadLe32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
@@ -219,6 +207,9 @@ struct LzxState {
   std::uint8_t aligned_lengths[8];
   std::uint8_t pretree_lengths[20];
 
+  // Twice the window, so that every match reads back in a straight line:
+  // frames go on at the end, and when the buffer is full its second half
+  // moves to the first.
   std::uint8_t* window = nullptr;
   std::size_t window_size = 0;
   unsigned main_symbols = 0;
@@ -236,7 +227,7 @@ struct LzxState {
   unsigned block_type = 0;
   std::uint32_t block_remaining = 0;
   std::uint32_t r0 = 1, r1 = 1, r2 = 1;
-  std::size_t window_pos = 0;  // where the next frame goes
+  std::size_t window_pos = 0;  // where the next frame goes in `window`
   std::uint64_t total = 0;     // bytes of the folder decoded
   std::uint32_t frame_index = 0;
   bool finished = false;
@@ -401,9 +392,6 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
   const std::size_t end = pos + run;
   const std::uint8_t* const guard = Guard();
   const unsigned slot_symbols = main_symbols - 256;
-  // The folder position of window position 0 in this frame's lap (may be
-  // "negative", wrapping, before the first lap ends).
-  const std::uint64_t lap_start = total - window_pos;
   BitReader in = bits;
   std::uint32_t R0 = r0, R1 = r1, R2 = r2;
   int result = MSPACK_ERR_OK;
@@ -475,23 +463,13 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
       result = MSPACK_ERR_DECRUNCH;
       break;
     }
-    std::uint8_t* dest = win + pos;
-    if (offset - 1u < pos) {
-      CopyMatch(dest, offset, len);
-    } else {
-      // Back into the end of the window (the lap before), or before the
-      // folder's first byte.
-      if (offset == 0 || offset > window_size || offset > lap_start + pos) {
-        result = MSPACK_ERR_DECRUNCH;
-        break;
-      }
-      // First the bytes at the window's end (ahead of dest, or dest itself
-      // when offset is the window size), then on from its start.
-      const std::size_t from = pos + window_size - offset;
-      const std::size_t head = std::min(len, window_size - from);
-      if (from != pos) std::memmove(dest, win + from, head);
-      if (head < len) CopyMatch(dest + head, offset, len - head);
+    // The folder's bytes before this position are all in the window
+    // (pos of them at most); the window reaches back window_size bytes.
+    if (offset - 1u >= pos || offset > window_size) {
+      result = MSPACK_ERR_DECRUNCH;
+      break;
     }
+    CopyMatch(win + pos, offset, len);
     pos += len;
   }
   bits = in;
@@ -583,8 +561,8 @@ bool LzxCodec::Prepare() {
   state_ = new (memory) LzxState();
   state_->window_size = std::size_t{1} << window_bits_;
   state_->main_symbols = 256 + 8 * SlotCount(window_bits_);
-  state_->window =
-      static_cast<std::uint8_t*>(callbacks_.alloc(static_cast<unsigned long>(state_->window_size)));
+  state_->window = static_cast<std::uint8_t*>(
+      callbacks_.alloc(static_cast<unsigned long>(2 * state_->window_size + kCopySlack)));
   state_->input = static_cast<std::uint8_t*>(callbacks_.alloc(kInputCapacity + kInputPad + kGuard));
   if (state_->window == nullptr || state_->input == nullptr) return false;
   state_->Reset();
@@ -611,7 +589,10 @@ int LzxCodec::DecodeBlock(const unsigned char* in, std::size_t in_bytes, unsigne
   std::memcpy(out, s.window + s.window_pos, out_bytes);
   if (s.e8_size != 0 && s.frame_index < kE8Frames && out_bytes > 10) s.TranslateE8(out, out_bytes);
   s.window_pos += out_bytes;
-  if (s.window_pos == s.window_size) s.window_pos = 0;
+  if (s.window_pos == 2 * s.window_size) {
+    std::memcpy(s.window, s.window + s.window_size, s.window_size);
+    s.window_pos = s.window_size;
+  }
   s.total += out_bytes;
   ++s.frame_index;
   if (last || out_bytes != kFrame) s.finished = true;
