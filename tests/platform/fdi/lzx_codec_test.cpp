@@ -273,7 +273,7 @@ class Stream {
  public:
   Stream& Put(std::uint32_t value, unsigned count) {
     for (unsigned i = count; i-- > 0;) {
-      word_ = static_cast<std::uint16_t>(word_ << 1 | ((value >> i) & 1));
+      word_ = static_cast<std::uint16_t>(word_ << 1 | (i < 32 ? (value >> i) & 1 : 0));
       if (++used_ == 16) Flush();
     }
     return *this;
