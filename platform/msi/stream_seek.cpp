@@ -1,7 +1,5 @@
 #include "msi/stream_seek.h"
 
-#include <string>
-
 #include "msi/handle_table.h"
 
 UINT MsiRecordSeekStream(MSIHANDLE record, UINT field, std::uint64_t offset) {
@@ -11,8 +9,8 @@ UINT MsiRecordSeekStream(MSIHANDLE record, UINT field, std::uint64_t offset) {
   if (value == nullptr || value->kind != msi::CellKind::kStream) return ERROR_DATATYPE_MISMATCH;
   if (!value->layout) {
     if (value->layout_failed || !value->stream_entry) return ERROR_INVALID_DATA;
-    std::string error;
-    value->layout = held->database()->LocateStream(*value->stream_entry, &error);
+    // The reason stays with the field, for the reads that follow to report.
+    value->layout = held->database()->LocateStream(*value->stream_entry, &value->layout_error);
     value->layout_failed = !value->layout;
     if (value->layout_failed) return ERROR_INVALID_DATA;
   }
