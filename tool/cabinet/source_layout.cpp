@@ -280,7 +280,8 @@ void CopyUncompressedFiles(const TMsiHandler& handler, ExtractionOutput& output,
       ConsoleLine("ERROR: uncompressed file \"" + shown + "\" not exists");
       continue;
     }
-    files::UniqueFd in(open(found->c_str(), O_RDONLY | O_CLOEXEC));
+    // Not blocking: a pipe standing at the place must not stop the run.
+    files::UniqueFd in(open(found->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
     if (verbose) ConsoleLine(catalogue[kFileKey].At(source.entry) + " copying");
     const bool copied = in && fstat(in.get(), &info) == 0 && S_ISREG(info.st_mode) &&
