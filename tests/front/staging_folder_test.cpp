@@ -2,12 +2,9 @@
 // someone else could have a hand in it; one locked folder per run inside it.
 #include "core/staging_folder.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -108,37 +105,6 @@ TEST(StagingFolder, EachRunHasAFolderOfItsOwnThatNoCleanUpTouches) {
   EXPECT_TRUE(fs::is_directory(second_path));
   EXPECT_EQ(RemoveFinishedRuns(staging), 1);
   EXPECT_FALSE(fs::exists(second_path));
-}
-
-TEST(StagingFolder, ARunFolderLockedByAnotherProcessStays) {
-  TempDir dir;
-  const std::string staging = dir.path().string() + "/";
-  const std::string run = staging + "run-other";
-  fs::create_directory(run);
-  // Another process's lock: a child holds it until told to go.
-  int to_child[2];
-  int from_child[2];
-  ASSERT_EQ(pipe(to_child), 0);
-  ASSERT_EQ(pipe(from_child), 0);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const int fd = open(run.c_str(), O_RDONLY | O_DIRECTORY);
-    char byte = flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
-    if (write(from_child[1], &byte, 1) != 1 || read(to_child[0], &byte, 1) != 1) _exit(1);
-    _exit(0);
-  }
-  char answer = 0;
-  ASSERT_EQ(read(from_child[0], &answer, 1), 1);
-  ASSERT_EQ(answer, 'y');
-  EXPECT_EQ(RemoveFinishedRuns(staging), 0);
-  EXPECT_TRUE(fs::is_directory(run));
-  ASSERT_EQ(write(to_child[1], "x", 1), 1);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_EQ(RemoveFinishedRuns(staging), 1);
-  EXPECT_FALSE(fs::exists(run));
-  for (int fd : {to_child[0], to_child[1], from_child[0], from_child[1]}) close(fd);
 }
 
 TEST(StagingFolder, SystemTempComesFromTmpdirWhenAbsolute) {
