@@ -238,11 +238,21 @@ bool CabinetCopy::CopyEntry(std::size_t cabinet, std::size_t index) {
 
   std::size_t folder = directory.FolderOf(entry);
   int result = MSPACK_ERR_OK;
-  if (BlockCodec* codec = FastCodec(cabinet, folder)) {
+  BlockCodec* codec = FastCodec(cabinet, folder);
+  if (codec != nullptr) {
     result =
         folders_.Extract(*codec, chain_[cabinet].path.c_str(), folder,
                          directory.folder_data[folder], entry.folder_offset, entry.size, output);
-  } else {
+    // An LZX stream whose frames do not keep to its data blocks is one that
+    // libmspack decodes on across them: the entry is written again from its
+    // first byte by libmspack, and the rest of the folder stays with it.
+    if (result == MSPACK_ERR_DATAFORMAT && codec != &mszip_ &&
+        callbacks_.seek(output, 0, SEEK_SET) == 0) {
+      lzx_slow_folder_ = folder;
+      codec = nullptr;
+    }
+  }
+  if (codec == nullptr) {
     mscabd_file* file = FindDecodedFile(cabinet, index);
     if (file == nullptr) return Fail(FDIERROR_CORRUPT_CABINET);
     bridge_.SetOutput(output);
@@ -288,7 +298,8 @@ BlockCodec* CabinetCopy::FastCodec(std::size_t cabinet, std::size_t folder) {
     }
     return mszip_usable_ ? &mszip_ : nullptr;
   }
-  if (context_.fast_lzx && LzxCodec::WindowBitsOf(compression, &window_bits)) {
+  if (context_.fast_lzx && folder != lzx_slow_folder_ &&
+      LzxCodec::WindowBitsOf(compression, &window_bits)) {
     if (!lzx_ || lzx_window_bits_ != window_bits) {
       lzx_.reset();
       lzx_.emplace(callbacks_, window_bits);

@@ -97,6 +97,8 @@ class CabinetCopy {
   bool mszip_usable_ = false;
   std::optional<LzxCodec> lzx_;  // for the window size of the last LZX folder
   unsigned lzx_window_bits_ = 0;
+  // The folder of the named cabinet that the LZX codec gave up on.
+  std::size_t lzx_slow_folder_ = static_cast<std::size_t>(-1);
   bool lzx_usable_ = false;
   CallbackString folder_;  // where the following cabinet is looked for
   std::deque<Cabinet, CallbackAllocator<Cabinet>> chain_;

@@ -60,6 +60,12 @@ unsigned EntryOutput::Write(const void* buffer, unsigned count) {
   return count;
 }
 
+long EntryOutput::Seek(long distance, int origin) {
+  if (mode_ == Mode::kDiscard) return distance == 0 && origin == SEEK_SET ? 0 : -1;
+  if (!fd_) return -1;
+  return static_cast<long>(lseek(fd_.get(), distance, origin));
+}
+
 int EntryOutput::Close() {
   Abandon();
   return 0;

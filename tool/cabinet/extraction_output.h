@@ -37,6 +37,9 @@ class EntryOutput : public CallbackFile {
   enum class Mode { kNew, kReplace, kUnderKey, kDiscard };
   ~EntryOutput() override;
   unsigned Write(const void* buffer, unsigned count) override;
+  // The cabinet interface moves back to the start when it writes an entry
+  // again with another decoder.
+  long Seek(long distance, int origin) override;
   // Closing an entry that was not finished abandons it.
   int Close() override;
   std::size_t entry() const { return entry_; }

@@ -131,6 +131,24 @@ TEST_F(FdiFastMszipTest, BothDecodersAgreeOnFixtureCabinets) {
   }
 }
 
+// The fixture writer's cabinets: the header (36 bytes), one CFFOLDER whose
+// first 4 bytes give the offset of the first CFDATA, whose header is csum
+// (4), cbData (2), cbUncomp (2).
+struct Layout {
+  static std::size_t FirstBlock(const std::string& cabinet) {
+    auto byte = [&](std::size_t at) { return static_cast<unsigned char>(cabinet[at]); };
+    return byte(36) | byte(37) << 8 | byte(38) << 16 | static_cast<std::size_t>(byte(39)) << 24;
+  }
+  static std::size_t NextBlock(const std::string& cabinet, std::size_t block) {
+    auto byte = [&](std::size_t at) { return static_cast<unsigned char>(cabinet[at]); };
+    return block + 8 + (byte(block + 4) | byte(block + 5) << 8);
+  }
+  static void PutU16(std::string& cabinet, std::size_t at, unsigned value) {
+    cabinet[at] = static_cast<char>(value & 0xFF);
+    cabinet[at + 1] = static_cast<char>(value >> 8);
+  }
+};
+
 TEST_F(FdiFastMszipTest, BothDecodersAgreeOnLzxCabinetsOfEveryWindowSize) {
   // Real LZX streams (verbatim, aligned and uncompressed blocks, repeated
   // offsets, E8 translation) with the window running on across the data
@@ -145,6 +163,25 @@ TEST_F(FdiFastMszipTest, BothDecodersAgreeOnLzxCabinetsOfEveryWindowSize) {
   }
   Place({fixtures::WriteCabinet(Mixed(32768, CabCompression::kLzxUncompressed))}, {"lzx.cab"});
   ExpectSameFromBoth("lzx.cab");
+  // A first frame split over two data blocks: the codec gives the folder
+  // back to libmspack, which reads on across the blocks.
+  std::string split = fixtures::WriteCabinet(Mixed(32768, CabCompression::kLzx));
+  const std::size_t block = Layout::FirstBlock(split);
+  const std::size_t payload = Layout::NextBlock(split, block) - block - 8;
+  const std::string first = split.substr(block + 8, payload / 2);
+  const std::string second = split.substr(block + 8 + payload / 2);
+  std::string head(8, '\0'), tail(8, '\0');
+  Layout::PutU16(head, 4, static_cast<unsigned>(first.size()));
+  Layout::PutU16(head, 6, 16384);
+  Layout::PutU16(tail, 4, static_cast<unsigned>(payload - first.size()));
+  Layout::PutU16(tail, 6, 16384);
+  split = split.substr(0, block) + head + first + tail + second;
+  Layout::PutU16(split, 40, (static_cast<unsigned char>(split[40]) | split[41] << 8) + 1);
+  Place({split}, {"lzx.cab"});
+  const Outcome whole = CopyWith(false, "lzx.cab");
+  EXPECT_TRUE(whole.copied);
+  ExpectSameFromBoth("lzx.cab");
+  ExpectSameFromBoth("lzx.cab", 2);
 }
 
 TEST_F(FdiFastMszipTest, BothDecodersAgreeOnCabinetSets) {
@@ -170,24 +207,6 @@ TEST_F(FdiFastMszipTest, BothDecodersAgreeOnTheCorpusCabinets) {
                        item.path().parent_path().string() + "/");
   }
 }
-
-// The fixture writer's cabinets: the header (36 bytes), one CFFOLDER whose
-// first 4 bytes give the offset of the first CFDATA, whose header is csum
-// (4), cbData (2), cbUncomp (2).
-struct Layout {
-  static std::size_t FirstBlock(const std::string& cabinet) {
-    auto byte = [&](std::size_t at) { return static_cast<unsigned char>(cabinet[at]); };
-    return byte(36) | byte(37) << 8 | byte(38) << 16 | static_cast<std::size_t>(byte(39)) << 24;
-  }
-  static std::size_t NextBlock(const std::string& cabinet, std::size_t block) {
-    auto byte = [&](std::size_t at) { return static_cast<unsigned char>(cabinet[at]); };
-    return block + 8 + (byte(block + 4) | byte(block + 5) << 8);
-  }
-  static void PutU16(std::string& cabinet, std::size_t at, unsigned value) {
-    cabinet[at] = static_cast<char>(value & 0xFF);
-    cabinet[at + 1] = static_cast<char>(value >> 8);
-  }
-};
 
 TEST_F(FdiFastMszipTest, DamagedDataBlocksFailTheCopy) {
   CabinetDescription description;
