@@ -110,6 +110,8 @@ void WriteKind(const std::string& kind, const std::filesystem::path& out_folder)
     shape.compression = fixtures::CabCompression::kStored;
   } else if (kind == "split") {
     shape.cabinets = 4;
+  } else if (kind == "lzx") {
+    shape.compression = fixtures::CabCompression::kLzx;
   } else if (kind == "huge") {
     shape = {600, 60, 512 * kMiB, 4096, 8.0 * kMiB, fixtures::CabCompression::kMszip, 1};
   } else if (kind != "large") {
@@ -126,7 +128,10 @@ void WriteKind(const std::string& kind, const std::filesystem::path& out_folder)
 
   const std::vector<std::size_t> sizes = FileSizes(shape);
   std::vector<fixtures::CabinetDescription> cabinets(shape.cabinets);
-  for (fixtures::CabinetDescription& cabinet : cabinets) cabinet.compression = shape.compression;
+  for (fixtures::CabinetDescription& cabinet : cabinets) {
+    cabinet.compression = shape.compression;
+    cabinet.lzx_window_bits = 21;
+  }
   for (int i = 0; i < shape.files; ++i) {
     const std::string number = std::to_string(i + 1);
     const bench::ContentKind content = bench::KindOf(i);
@@ -167,7 +172,7 @@ void WriteKind(const std::string& kind, const std::filesystem::path& out_folder)
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::cerr
-        << "usage: bench_make_packages large|small|stored|split|huge|list10k|list100k OUT_FOLDER\n";
+        << "usage: bench_make_packages large|small|stored|split|lzx|huge|list10k|list100k OUT_FOLDER\n";
     return 2;
   }
   try {
