@@ -1,13 +1,13 @@
 #include "core/file_ops.h"
 
-#include "core/unique_fd.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <vector>
+
+#include "files/unique_fd.h"
 
 namespace tarvelin {
 
@@ -51,7 +51,7 @@ bool DeleteFile(const std::string& path) {
 
 bool WriteNewFile(const std::string& path, std::string_view bytes, unsigned mode) {
   if (!DeleteFile(path)) return false;
-  UniqueFd out(::open(path.c_str(), kNewFileFlags, 0600));
+  files::UniqueFd out(::open(path.c_str(), kNewFileFlags, 0600));
   if (!out.valid()) return false;
   // The mode given to open() is narrowed by the umask; fchmod is not.
   const bool ok = WriteAll(out.get(), bytes) &&

@@ -2,7 +2,7 @@
 
 #include "core/file_ops.h"
 #include "core/run_texts.h"
-#include "core/unique_fd.h"
+#include "files/unique_fd.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -48,10 +48,10 @@ bool CopyScriptLines(int in, int out) {
 
 bool FileRegistryScript(const std::string& output_path, const std::string& script_path) {
   if (!DeleteFile(script_path)) return false;
-  UniqueFd out(
+  files::UniqueFd out(
       ::open(script_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
   if (!out.valid()) return false;
-  UniqueFd in(::open(output_path.c_str(), O_RDONLY | O_CLOEXEC));
+  files::UniqueFd in(::open(output_path.c_str(), O_RDONLY | O_CLOEXEC));
   bool ok = !in.valid() || CopyScriptLines(in.get(), out.get());
   ok = ok && WriteAll(out.get(), std::string(kScriptVersionLine) + "\r\n;" + kCredit + "\r\n");
   ok = out.Close() && ok;

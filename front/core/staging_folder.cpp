@@ -1,4 +1,5 @@
 #include "core/staging_folder.h"
+#include "files/unique_dir.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -24,23 +25,19 @@ constexpr char kRunPrefix[] = "run-";
 // is locked; a handful of fresh tries is plenty.
 constexpr int kCreateAttempts = 16;
 
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
 // Opens the real folder `path` (never through a link) and takes the run lock
 // on it without waiting. An invalid descriptor when it is not a folder, or
 // when someone else holds the lock.
-UniqueFd LockFolder(const std::string& path) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (!fd.valid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return UniqueFd();
+files::UniqueFd LockFolder(const std::string& path) {
+  files::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd.valid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return files::UniqueFd();
   // The lock counts only while `path` still names the folder locked: it may
   // have been removed, or replaced, between the open and the lock.
   struct stat opened {
   }, named{};
   if (::fstat(fd.get(), &opened) != 0 || ::lstat(path.c_str(), &named) != 0 ||
       opened.st_dev != named.st_dev || opened.st_ino != named.st_ino)
-    return UniqueFd();
+    return files::UniqueFd();
   return fd;
 }
 
@@ -77,7 +74,7 @@ std::optional<RunFolder> RunFolder::Create(const std::string& staging_folder) {
     // A clean-up of another window may see the new folder before it is
     // locked and take it away: then it is left to that clean-up, and a new
     // one is made.
-    UniqueFd lock = LockFolder(path);
+    files::UniqueFd lock = LockFolder(path);
     if (lock.valid()) return RunFolder(path + "/", std::move(lock));
   }
   return std::nullopt;
@@ -92,7 +89,7 @@ void RunFolder::Remove() {
 int RemoveFinishedRuns(const std::string& staging_folder) {
   std::vector<std::string> runs;
   {
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(staging_folder.c_str()));
+    files::UniqueDir dir = files::UniqueDir::Open(staging_folder);
     if (!dir) return 0;
     while (const dirent* entry = ::readdir(dir.get())) {
       const std::string name = entry->d_name;
@@ -102,7 +99,7 @@ int RemoveFinishedRuns(const std::string& staging_folder) {
   int removed = 0;
   for (const std::string& run : runs) {
     // Held for the removal, so that no new run can take the folder meanwhile.
-    UniqueFd lock = LockFolder(run);
+    files::UniqueFd lock = LockFolder(run);
     if (!lock.valid()) continue;
     RemoveTree(run);
     ++removed;

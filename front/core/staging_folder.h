@@ -2,7 +2,7 @@
 // and the staging names inside that.
 #pragma once
 
-#include "core/unique_fd.h"
+#include "files/unique_fd.h"
 
 #include <optional>
 #include <string>
@@ -41,9 +41,10 @@ class RunFolder {
   void Remove();
 
  private:
-  RunFolder(std::string path, UniqueFd lock) : path_(std::move(path)), lock_(std::move(lock)) {}
+  RunFolder(std::string path, files::UniqueFd lock)
+      : path_(std::move(path)), lock_(std::move(lock)) {}
   std::string path_;
-  UniqueFd lock_;
+  files::UniqueFd lock_;
 };
 
 // Removes every run folder in `staging_folder` (ending in "/") whose run is

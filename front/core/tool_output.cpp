@@ -1,6 +1,6 @@
 #include "core/tool_output.h"
 
-#include "core/unique_fd.h"
+#include "files/unique_fd.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -40,7 +40,7 @@ void ErrorLines::EndLine() {
 }
 
 void ReadErrorLines(const std::string& path, ErrorLines& lines) {
-  UniqueFd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  files::UniqueFd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!in.valid()) return;
   char buffer[1 << 14];
   for (;;) {

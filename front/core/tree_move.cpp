@@ -1,7 +1,8 @@
 #include "core/tree_move.h"
 
 #include "core/file_ops.h"
-#include "core/unique_fd.h"
+#include "files/unique_dir.h"
+#include "files/unique_fd.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,14 +19,10 @@ namespace tarvelin {
 
 namespace {
 
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
 // The names in `folder` other than "." and "..", or nothing when it cannot
 // be read.
 std::optional<std::vector<std::string>> ListFolder(const std::string& folder) {
-  std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+  files::UniqueDir dir = files::UniqueDir::Open(folder);
   if (!dir) return std::nullopt;
   std::vector<std::string> names;
   for (;;) {
@@ -43,10 +40,10 @@ std::optional<std::vector<std::string>> ListFolder(const std::string& folder) {
 // name and renames it over `target`: the target is whole or untouched.
 bool CopyInPlace(const std::string& source, const struct stat& info, const std::string& target,
                  const std::string& target_folder) {
-  UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  files::UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
   if (!in.valid()) return false;
   std::string part = target_folder + "/.tarvelin-part-XXXXXX";
-  UniqueFd out(::mkostemp(part.data(), O_CLOEXEC));
+  files::UniqueFd out(::mkostemp(part.data(), O_CLOEXEC));
   if (!out.valid()) return false;
   const struct timespec times[2] = {info.st_atim, info.st_mtim};
   bool ok = CopyAll(in.get(), out.get()) && ::fchmod(out.get(), info.st_mode & 07777) == 0 &&
@@ -128,7 +125,7 @@ std::optional<bool> PrepareResultFolder(const std::string& folder) {
   struct stat info {};
   if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
   std::string probe = folder + "/.tarvelin-probe-XXXXXX";
-  UniqueFd fd(::mkostemp(probe.data(), O_CLOEXEC));
+  files::UniqueFd fd(::mkostemp(probe.data(), O_CLOEXEC));
   if (!fd.valid()) {
     if (created) ::rmdir(folder.c_str());
     return std::nullopt;

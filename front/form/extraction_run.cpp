@@ -8,7 +8,7 @@
 #include "core/staging_folder.h"
 #include "core/tool_output.h"
 #include "core/tree_move.h"
-#include "core/unique_fd.h"
+#include "files/unique_fd.h"
 #include "form/hidden_child.h"
 #include "form/tool_resource.h"
 
@@ -45,7 +45,7 @@ bool DeployTool(const StagingPaths& staging) {
 
 // True when `path` names a regular file that can be read.
 bool ReadableFile(const std::string& path) {
-  UniqueFd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  files::UniqueFd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat info {};
   return in.valid() && ::fstat(in.get(), &info) == 0 && S_ISREG(info.st_mode);
 }
