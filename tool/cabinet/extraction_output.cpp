@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "cabinet/safe_names.h"
 #include "catalogue/names.h"
@@ -15,20 +16,6 @@ namespace {
 constexpr int kNewFileFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
 // Tries at a free temporary name before a replacement gives up.
 constexpr unsigned kTemporaryAttempts = 100;
-
-bool WriteAll(int fd, const void* buffer, std::size_t count, int* error) {
-  std::size_t done = 0;
-  while (done < count) {
-    ssize_t put = write(fd, static_cast<const char*>(buffer) + done, count - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      *error = put < 0 ? errno : ENOSPC;
-      return false;
-    }
-    done += static_cast<std::size_t>(put);
-  }
-  return true;
-}
 
 // Makes one folder level; true when a folder stands there afterwards (a
 // level such as "a/./" is there already).
@@ -46,24 +33,32 @@ std::string ParentFolder(const std::string& folder) {
 
 }  // namespace
 
-EntryOutput::~EntryOutput() {
-  if (fd_ || (mode_ != Mode::kDiscard && !path_.empty())) Abandon();
+EntryOutput::EntryOutput(ExtractionOutput& owner, std::size_t entry, Mode mode, files::UniqueFd fd,
+                         std::string path)
+    : owner_(owner), entry_(entry), mode_(mode) {
+  if (mode != Mode::kDiscard) {
+    file_ = std::make_shared<WriteBehind::File>();
+    file_->fd = std::move(fd);
+    file_->path = std::move(path);
+  }
 }
+
+EntryOutput::~EntryOutput() { Abandon(); }
 
 unsigned EntryOutput::Write(const void* buffer, unsigned count) {
   if (mode_ == Mode::kDiscard) return count;
-  int error = 0;
-  if (!fd_ || !WriteAll(fd_.get(), buffer, count, &error)) {
-    owner_.NoteWriteError(error);
-    return static_cast<unsigned>(-1);
-  }
+  // A write that failed on the second thread fails the one at hand, so that
+  // the cabinet stops as it would have there.
+  if (!file_ || owner_.behind_.Failed()) return static_cast<unsigned>(-1);
+  owner_.behind_.Write(file_, buffer, count);
   return count;
 }
 
 long EntryOutput::Seek(long distance, int origin) {
   if (mode_ == Mode::kDiscard) return distance == 0 && origin == SEEK_SET ? 0 : -1;
-  if (!fd_) return -1;
-  return static_cast<long>(lseek(fd_.get(), distance, origin));
+  if (!file_) return -1;
+  owner_.behind_.Drain();
+  return static_cast<long>(lseek(file_->fd.get(), distance, origin));
 }
 
 int EntryOutput::Close() {
@@ -72,10 +67,14 @@ int EntryOutput::Close() {
 }
 
 void EntryOutput::Abandon() {
-  fd_.reset();
+  if (!file_) return;
   // The file was made by this run (exclusively, or under a temporary name).
-  if (mode_ != Mode::kDiscard && !path_.empty()) unlink(path_.c_str());
-  path_.clear();
+  auto remove = [file = file_] {
+    file->fd.reset();
+    unlink(file->path.c_str());
+  };
+  owner_.behind_.Then(remove, remove);
+  file_.reset();
 }
 
 ExtractionOutput::ExtractionOutput(std::string target_folder, const CatalogueStore& catalogue)
@@ -98,11 +97,7 @@ bool ExtractionOutput::IsWritable(std::size_t entry) const {
   return entry < entries_.size() && entries_[entry].selected && !entries_[entry].unsafe;
 }
 
-int ExtractionOutput::TakeWriteError() {
-  int error = write_error_;
-  write_error_ = 0;
-  return error;
-}
+int ExtractionOutput::TakeWriteError() { return behind_.TakeFailure(); }
 
 bool ExtractionOutput::EnsureFolder(const std::string& folder) {
   // Each folder is looked at once per run: the missing levels above it are
@@ -188,50 +183,57 @@ std::unique_ptr<EntryOutput> ExtractionOutput::Open(std::size_t entry) {
 
 bool ExtractionOutput::Finish(std::unique_ptr<EntryOutput> output, std::optional<time_t> written) {
   EntryOutput& file = *output;
-  Entry& info = entries_[file.entry_];
+  const std::size_t entry = file.entry_;
   if (file.mode_ == EntryOutput::Mode::kDiscard) {
-    info.landed = Landed::kInTree;
+    entries_[entry].landed = Landed::kInTree;
     return true;
   }
-  if (written) {
-    const timespec times[2] = {{0, UTIME_OMIT}, {*written, 0}};
-    futimens(file.fd_.get(), times);
+  std::shared_ptr<WriteBehind::File> handed = std::move(file.file_);
+  if (!handed) return false;
+  const EntryOutput::Mode mode = file.mode_;
+  std::string place;
+  if (mode != EntryOutput::Mode::kUnderKey) {
+    place = target_folder_ + entries_[entry].place;
+    // The place is this entry's from now on, for the entries that follow.
+    PlaceState& state = places_[entries_[entry].place];
+    state.ours = true;
+    state.writer = entry;
   }
-  if (!file.fd_.Close()) {
-    NoteWriteError(errno);
-    file.Abandon();
-    return false;
-  }
-  switch (file.mode_) {
-    case EntryOutput::Mode::kUnderKey:
-      info.landed = Landed::kUnderKey;
-      break;
-    case EntryOutput::Mode::kNew:
-    case EntryOutput::Mode::kReplace: {
-      const std::string place = target_folder_ + info.place;
-      if (file.mode_ == EntryOutput::Mode::kNew ||
-          std::rename(file.path_.c_str(), place.c_str()) == 0) {
-        PlaceState& state = places_[info.place];
-        state.ours = true;
-        state.writer = file.entry_;
-        info.landed = Landed::kInTree;
-      } else {
-        // Something that is not a file stands at the place: the entry ends
-        // under its File key, unless something stands there too.
-        const std::string under_key = target_folder_ + catalogue_[kFileKey].At(file.entry_);
-        if (link(file.path_.c_str(), under_key.c_str()) == 0) info.landed = Landed::kUnderKey;
-        unlink(file.path_.c_str());
-      }
-      break;
+  const std::string under_key = target_folder_ + catalogue_[kFileKey].At(entry);
+  Landed& landed = entries_[entry].landed;
+  WriteBehind& behind = behind_;
+  auto end = [handed, written, mode, place, under_key, &landed, &behind] {
+    if (written) {
+      const timespec times[2] = {{0, UTIME_OMIT}, {*written, 0}};
+      futimens(handed->fd.get(), times);
     }
-    case EntryOutput::Mode::kDiscard:
-      break;
-  }
-  file.path_.clear();
-  return true;
+    if (!handed->fd.Close()) {
+      behind.NoteFailure(errno);
+      unlink(handed->path.c_str());
+      return;
+    }
+    if (mode == EntryOutput::Mode::kUnderKey) {
+      landed = Landed::kUnderKey;
+    } else if (mode == EntryOutput::Mode::kNew ||
+               std::rename(handed->path.c_str(), place.c_str()) == 0) {
+      landed = Landed::kInTree;
+    } else {
+      // Something that is not a file stands at the place: the entry ends
+      // under its File key, unless something stands there too.
+      if (link(handed->path.c_str(), under_key.c_str()) == 0) landed = Landed::kUnderKey;
+      unlink(handed->path.c_str());
+    }
+  };
+  auto drop = [handed] {
+    handed->fd.reset();
+    unlink(handed->path.c_str());
+  };
+  behind_.Then(end, drop);
+  return !behind_.Failed();
 }
 
 std::size_t ExtractionOutput::Place(bool verbose) {
+  behind_.Drain();
   std::size_t placed = 0;
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     Entry& info = entries_[i];

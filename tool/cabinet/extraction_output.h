@@ -26,12 +26,14 @@
 #include <vector>
 
 #include "cabinet/callback_files.h"
+#include "cabinet/write_behind.h"
 #include "files/unique_fd.h"
 #include "msidb/catalogue_store.h"
 
 class ExtractionOutput;
 
-// One entry being written; its handle goes to the cabinet interface.
+// One entry being written; its handle goes to the cabinet interface. Its
+// bytes go to the file through the extraction's second thread.
 class EntryOutput : public CallbackFile {
  public:
   enum class Mode { kNew, kReplace, kUnderKey, kDiscard };
@@ -47,15 +49,14 @@ class EntryOutput : public CallbackFile {
  private:
   friend class ExtractionOutput;
   EntryOutput(ExtractionOutput& owner, std::size_t entry, Mode mode, files::UniqueFd fd,
-              std::string path)
-      : owner_(owner), entry_(entry), mode_(mode), fd_(std::move(fd)), path_(std::move(path)) {}
+              std::string path);
   void Abandon();
 
   ExtractionOutput& owner_;
   std::size_t entry_;
   Mode mode_;
-  files::UniqueFd fd_;  // none when discarding
-  std::string path_;    // the file being written (a temporary one in kReplace)
+  // The file (a temporary one in kReplace); none when discarding or ended.
+  std::shared_ptr<WriteBehind::File> file_;
 };
 
 class ExtractionOutput {
@@ -82,6 +83,7 @@ class ExtractionOutput {
   bool Finish(std::unique_ptr<EntryOutput> output, std::optional<time_t> written);
 
   // Whether a write has failed since the last call, and why (an errno).
+  // Waits for the files handed to the second thread.
   int TakeWriteError();
 
   // Makes sure the folder of every selected entry exists and prints, under
@@ -111,9 +113,6 @@ class ExtractionOutput {
   bool EnsureFolder(const std::string& folder);
   std::unique_ptr<EntryOutput> OpenUnderKey(std::size_t entry);
   files::UniqueFd CreateTemporary(const std::string& folder, std::string* path);
-  void NoteWriteError(int error) {
-    if (write_error_ == 0) write_error_ = error;
-  }
 
   std::string target_folder_;
   const CatalogueStore& catalogue_;
@@ -121,5 +120,6 @@ class ExtractionOutput {
   std::unordered_map<std::string, PlaceState> places_;
   std::unordered_map<std::string, bool> folders_;  // relative folder -> exists
   unsigned temporary_count_ = 0;
-  int write_error_ = 0;
+  // Last, so that it has done its work before the rest goes.
+  WriteBehind behind_;
 };

@@ -165,8 +165,11 @@ void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::s
                    output_.get(),    [this](const std::string& name) { return OpenStream(name); },
                    find_next_cabinet};
     const int result = CabExtract(job);
-    if (output_->TakeWriteError() != 0) ConsoleLine("ERROR: possibly disk_space not enough");
-    if (result != 0) {
+    // A write that failed on the writing thread fails its cabinet too, even
+    // when the decoding had ended before it was known.
+    const bool write_failed = output_->TakeWriteError() != 0;
+    if (write_failed) ConsoleLine("ERROR: possibly disk_space not enough");
+    if (result != 0 || write_failed) {
       ConsoleLine("ERROR: cabinet \"" + shown_path + "\" could not be extracted");
     }
   };

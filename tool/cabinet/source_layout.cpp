@@ -286,7 +286,10 @@ void CopyUncompressedFiles(const TMsiHandler& handler, ExtractionOutput& output,
     if (verbose) ConsoleLine(catalogue[kFileKey].At(source.entry) + " copying");
     const bool copied = in && fstat(in.get(), &info) == 0 && S_ISREG(info.st_mode) &&
                         CopyThrough(in.get(), output, source.entry, info.st_mtime);
-    if (output.TakeWriteError() != 0) ConsoleLine("ERROR: possibly disk_space not enough");
-    if (!copied) ConsoleLine("ERROR: uncompressed file \"" + shown + "\" could not be copied");
+    // Waits for the writing thread: a failed write there fails the copy.
+    const bool write_failed = output.TakeWriteError() != 0;
+    if (write_failed) ConsoleLine("ERROR: possibly disk_space not enough");
+    if (!copied || write_failed)
+      ConsoleLine("ERROR: uncompressed file \"" + shown + "\" could not be copied");
   }
 }

@@ -1,0 +1,71 @@
+// The file work of extraction on a second thread: the bytes of the entries
+// and their ends (time, close, rename) are handed over in order and done in
+// that order, while the first thread goes on decoding. Once a write or a
+// close has failed, everything handed after it is dropped but for the
+// clean-up each task carries, until the failure is taken: so a failed
+// entry stops what follows it, as a failed write stops a cabinet.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "files/unique_fd.h"
+
+class WriteBehind {
+ public:
+  // One entry's file, shared by the tasks that write and end it.
+  struct File {
+    files::UniqueFd fd;
+    std::string path;  // made by this run: removed when the entry is abandoned
+  };
+
+  WriteBehind() = default;
+  ~WriteBehind();
+  WriteBehind(const WriteBehind&) = delete;
+  WriteBehind& operator=(const WriteBehind&) = delete;
+
+  // Hands over a copy of `count` bytes for `file`; waits while too many
+  // bytes are still on their way.
+  void Write(const std::shared_ptr<File>& file, const void* bytes, std::size_t count);
+  // Hands over work to do after everything handed before: `done` when no
+  // write has failed since the failure was last taken, else `dropped`.
+  void Then(std::function<void()> done, std::function<void()> dropped);
+  // Waits until everything handed over is done.
+  void Drain();
+
+  // A write or close has failed since the failure was last taken.
+  bool Failed() const { return error_.load() != 0; }
+  void NoteFailure(int error);
+  // Drains, then gives the errno of the first failure (0 for none) and
+  // forgets it.
+  int TakeFailure();
+
+ private:
+  struct Task {
+    std::shared_ptr<File> file;
+    std::unique_ptr<char[]> bytes;
+    std::size_t count = 0;
+    std::function<void()> done;
+    std::function<void()> dropped;
+  };
+  void Hand(Task task);
+  void Run(Task& task);
+  void Work();
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Task> tasks_;
+  std::size_t bytes_waiting_ = 0;
+  bool busy_ = false;  // the second thread is running a task
+  bool stop_ = false;
+  bool inline_ = false;  // no second thread could be had: work is done at once
+  std::thread worker_;
+  std::atomic<int> error_{0};
+};
