@@ -17,12 +17,16 @@ constexpr int kNewFileFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEX
 // Tries at a free temporary name before a replacement gives up.
 constexpr unsigned kTemporaryAttempts = 100;
 
-// Makes one folder level; true when a folder stands there afterwards (a
-// level such as "a/./" is there already).
-bool MakeFolder(const std::string& path) {
-  if (mkdir(path.c_str(), 0777) == 0) return true;
+using FolderState = ExtractionOutput::FolderState;
+
+// Makes one folder level and tells what stands there afterwards (a level
+// such as "a/./" stands there already).
+FolderState MakeFolder(const std::string& path) {
+  if (mkdir(path.c_str(), 0777) == 0) return FolderState::kMade;
   struct stat info {};
-  return errno == EEXIST && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  if (errno == EEXIST && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    return FolderState::kStood;
+  return FolderState::kUnusable;
 }
 
 std::string ParentFolder(const std::string& folder) {
@@ -68,11 +72,9 @@ int EntryOutput::Close() {
 
 void EntryOutput::Abandon() {
   if (!file_) return;
-  // The file was made by this run (exclusively, or under a temporary name).
-  auto remove = [file = file_] {
-    file->fd.reset();
-    unlink(file->path.c_str());
-  };
+  // Only a file this run made is removed (one made exclusively, or under a
+  // temporary name).
+  auto remove = [file = file_] { file->Remove(); };
   owner_.behind_.Then(remove, remove);
   file_.reset();
 }
@@ -99,36 +101,35 @@ bool ExtractionOutput::IsWritable(std::size_t entry) const {
 
 int ExtractionOutput::TakeWriteError() { return behind_.TakeFailure(); }
 
-bool ExtractionOutput::EnsureFolder(const std::string& folder) {
+FolderState ExtractionOutput::EnsureFolder(const std::string& folder) {
   // Each folder is looked at once per run: the missing levels above it are
   // found by walking up, then made from the top down.
   std::vector<std::string> missing;
   std::string level = folder;
-  bool exists = false;
+  FolderState state = FolderState::kStood;  // the target folder itself
   while (!level.empty()) {
     auto known = folders_.find(level);
     if (known != folders_.end()) {
-      exists = known->second;
+      state = known->second;
       break;
     }
     const std::string path = target_folder_ + level;
     if (mkdir(path.c_str(), 0777) == 0) {
-      folders_[level] = exists = true;
+      folders_[level] = state = FolderState::kMade;
       break;
     }
     if (errno != ENOENT) {
-      folders_[level] = exists = MakeFolder(path);
+      folders_[level] = state = MakeFolder(path);
       break;
     }
     missing.push_back(level);
     level = ParentFolder(level);
-    if (level.empty()) exists = true;  // the target folder itself
   }
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    if (exists) exists = MakeFolder(target_folder_ + *it);
-    folders_[*it] = exists;
+    if (state != FolderState::kUnusable) state = MakeFolder(target_folder_ + *it);
+    folders_[*it] = state;
   }
-  return folders_[folder];
+  return folder.empty() ? FolderState::kStood : folders_[folder];
 }
 
 files::UniqueFd ExtractionOutput::CreateTemporary(const std::string& folder, std::string* path) {
@@ -149,10 +150,32 @@ std::unique_ptr<EntryOutput> ExtractionOutput::OpenUnderKey(std::size_t entry) {
       new EntryOutput(*this, entry, EntryOutput::Mode::kUnderKey, std::move(fd), std::move(path)));
 }
 
+std::unique_ptr<EntryOutput> ExtractionOutput::OpenLater(std::size_t entry,
+                                                         const std::string& path) {
+  // The place lies in a folder this run made, where nothing but this run's
+  // own files stands: the file is created on the second thread, still
+  // exclusively. Should that fail after all, it fails as a write does.
+  std::unique_ptr<EntryOutput> output(
+      new EntryOutput(*this, entry, EntryOutput::Mode::kNew, files::UniqueFd(), path));
+  output->file_->made = false;
+  WriteBehind& behind = behind_;
+  auto create = [file = output->file_, &behind] {
+    file->fd = files::UniqueFd(open(file->path.c_str(), kNewFileFlags, 0666));
+    if (file->fd) {
+      file->made = true;
+    } else {
+      behind.NoteFailure(errno);
+    }
+  };
+  behind_.Then(create, nullptr);
+  return output;
+}
+
 std::unique_ptr<EntryOutput> ExtractionOutput::Open(std::size_t entry) {
   if (!IsWritable(entry)) return nullptr;
   const Entry& info = entries_[entry];
-  if (!EnsureFolder(info.folder)) return OpenUnderKey(entry);
+  const FolderState folder = EnsureFolder(info.folder);
+  if (folder == FolderState::kUnusable) return OpenUnderKey(entry);
   PlaceState& place = places_[info.place];
   if (place.ours && place.writer > entry) {
     // A later entry of the catalogue has this place already and keeps it.
@@ -161,6 +184,7 @@ std::unique_ptr<EntryOutput> ExtractionOutput::Open(std::size_t entry) {
   }
   const std::string path = target_folder_ + info.place;
   if (!place.ours) {
+    if (folder == FolderState::kMade) return OpenLater(entry, path);
     files::UniqueFd fd(open(path.c_str(), kNewFileFlags, 0666));
     if (fd) {
       return std::unique_ptr<EntryOutput>(
@@ -209,7 +233,7 @@ bool ExtractionOutput::Finish(std::unique_ptr<EntryOutput> output, std::optional
     }
     if (!handed->fd.Close()) {
       behind.NoteFailure(errno);
-      unlink(handed->path.c_str());
+      handed->Remove();
       return;
     }
     if (mode == EntryOutput::Mode::kUnderKey) {
@@ -224,10 +248,7 @@ bool ExtractionOutput::Finish(std::unique_ptr<EntryOutput> output, std::optional
       unlink(handed->path.c_str());
     }
   };
-  auto drop = [handed] {
-    handed->fd.reset();
-    unlink(handed->path.c_str());
-  };
+  auto drop = [handed] { handed->Remove(); };
   behind_.Then(end, drop);
   return !behind_.Failed();
 }

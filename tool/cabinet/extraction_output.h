@@ -61,6 +61,11 @@ class EntryOutput : public CallbackFile {
 
 class ExtractionOutput {
  public:
+  // What a folder of the tree is, once looked at: made by this run (so
+  // nothing of the user's is in it), one that stood there before, or one
+  // that cannot be had.
+  enum class FolderState { kMade, kStood, kUnusable };
+
   // `target_folder` is absolute and ends in "/". Which entries may be
   // written is decided here, once: the selected ones whose File key and
   // place are safe names.
@@ -110,15 +115,16 @@ class ExtractionOutput {
     bool reported_filled = false;  // placement has reported an entry moved there
   };
 
-  bool EnsureFolder(const std::string& folder);
+  FolderState EnsureFolder(const std::string& folder);
   std::unique_ptr<EntryOutput> OpenUnderKey(std::size_t entry);
+  std::unique_ptr<EntryOutput> OpenLater(std::size_t entry, const std::string& path);
   files::UniqueFd CreateTemporary(const std::string& folder, std::string* path);
 
   std::string target_folder_;
   const CatalogueStore& catalogue_;
   std::vector<Entry> entries_;
   std::unordered_map<std::string, PlaceState> places_;
-  std::unordered_map<std::string, bool> folders_;  // relative folder -> exists
+  std::unordered_map<std::string, FolderState> folders_;  // by relative folder
   unsigned temporary_count_ = 0;
   // Last, so that it has done its work before the rest goes.
   WriteBehind behind_;

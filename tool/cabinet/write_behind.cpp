@@ -11,6 +11,10 @@ namespace {
 // Bytes on their way at most: enough to keep the second thread busy, small
 // enough for the run's memory.
 constexpr std::size_t kMaxBytesWaiting = 8u << 20;
+// An idle second thread is woken once this much work waits, not for each
+// task: a wake-up costs about as much as creating a small file.
+constexpr std::size_t kWakeBytes = 1u << 20;
+constexpr std::size_t kWakeTasks = 32;
 
 bool WriteAll(int fd, const char* bytes, std::size_t count, int* error) {
   std::size_t done = 0;
@@ -28,13 +32,20 @@ bool WriteAll(int fd, const char* bytes, std::size_t count, int* error) {
 
 }  // namespace
 
+void WriteBehind::File::Remove() {
+  fd.reset();
+  if (made) unlink(path.c_str());
+  made = false;
+}
+
 WriteBehind::~WriteBehind() {
   Drain();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stop_ = true;
+    idle_ = false;
   }
-  changed_.notify_all();
+  work_.notify_all();
   if (worker_.joinable()) worker_.join();
 }
 
@@ -58,8 +69,13 @@ void WriteBehind::Run(Task& task) {
 void WriteBehind::Work() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return stop_ || !tasks_.empty(); });
-    if (tasks_.empty()) return;
+    if (tasks_.empty()) {
+      if (stop_) return;
+      idle_ = true;
+      if (first_waiting_) room_.notify_all();
+      work_.wait(lock, [this] { return stop_ || !idle_; });
+      continue;
+    }
     Task task = std::move(tasks_.front());
     tasks_.pop_front();
     busy_ = true;
@@ -70,8 +86,14 @@ void WriteBehind::Work() {
     lock.lock();
     busy_ = false;
     bytes_waiting_ -= count;
-    changed_.notify_all();
+    if (first_waiting_) room_.notify_all();
   }
+}
+
+void WriteBehind::WakeLocked() {
+  if (!idle_) return;
+  idle_ = false;
+  work_.notify_one();
 }
 
 void WriteBehind::Hand(Task task) {
@@ -86,15 +108,19 @@ void WriteBehind::Hand(Task task) {
     Run(task);
     return;
   }
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] {
-      return bytes_waiting_ == 0 || bytes_waiting_ + task.count <= kMaxBytesWaiting;
-    });
-    bytes_waiting_ += task.count;
-    tasks_.push_back(std::move(task));
+  std::unique_lock<std::mutex> lock(mutex_);
+  auto has_room = [&] {
+    return bytes_waiting_ == 0 || bytes_waiting_ + task.count <= kMaxBytesWaiting;
+  };
+  if (!has_room()) {
+    WakeLocked();
+    first_waiting_ = true;
+    room_.wait(lock, has_room);
+    first_waiting_ = false;
   }
-  changed_.notify_all();
+  bytes_waiting_ += task.count;
+  tasks_.push_back(std::move(task));
+  if (bytes_waiting_ >= kWakeBytes || tasks_.size() >= kWakeTasks) WakeLocked();
 }
 
 void WriteBehind::Write(const std::shared_ptr<File>& file, const void* bytes, std::size_t count) {
@@ -117,7 +143,11 @@ void WriteBehind::Then(std::function<void()> done, std::function<void()> dropped
 void WriteBehind::Drain() {
   if (!worker_.joinable()) return;
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return tasks_.empty() && !busy_; });
+  if (tasks_.empty() && !busy_) return;
+  WakeLocked();
+  first_waiting_ = true;
+  room_.wait(lock, [this] { return tasks_.empty() && !busy_; });
+  first_waiting_ = false;
 }
 
 int WriteBehind::TakeFailure() {

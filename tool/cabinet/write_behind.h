@@ -23,7 +23,13 @@ class WriteBehind {
   // One entry's file, shared by the tasks that write and end it.
   struct File {
     files::UniqueFd fd;
-    std::string path;  // made by this run: removed when the entry is abandoned
+    std::string path;
+    // This run made the file at `path` (it is removed when the entry is
+    // abandoned). False until a deferred open has made it.
+    bool made = true;
+
+    // Closes the file and removes it, when this run made it.
+    void Remove();
   };
 
   WriteBehind() = default;
@@ -58,12 +64,17 @@ class WriteBehind {
   void Hand(Task task);
   void Run(Task& task);
   void Work();
+  // Wakes the second thread when it waits for work; the mutex is held.
+  void WakeLocked();
 
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable work_;  // the second thread waits here for work
+  std::condition_variable room_;  // the first waits here for room or the end
   std::deque<Task> tasks_;
   std::size_t bytes_waiting_ = 0;
-  bool busy_ = false;  // the second thread is running a task
+  bool busy_ = false;           // the second thread is running a task
+  bool idle_ = false;           // the second thread waits to be woken
+  bool first_waiting_ = false;  // the first thread waits on `room_`
   bool stop_ = false;
   bool inline_ = false;  // no second thread could be had: work is done at once
   std::thread worker_;
