@@ -2,19 +2,24 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <system_error>
 
 namespace {
 
-// Bytes on their way at most: enough to keep the second thread busy, small
-// enough for the run's memory.
-constexpr std::size_t kMaxBytesWaiting = 8u << 20;
-// An idle second thread is woken once this much work waits, not for each
-// task: a wake-up costs about as much as creating a small file.
-constexpr std::size_t kWakeBytes = 1u << 20;
-constexpr std::size_t kWakeTasks = 32;
+// The ring that holds the bytes on their way: enough to keep the second
+// thread busy, small enough for the run's memory.
+constexpr std::size_t kRingBytes = 8u << 20;
+// A write goes into the ring in pieces of at most this much.
+constexpr std::size_t kMaxPiece = kRingBytes / 4;
+// Work is handed over in batches of about this much, not task by task: a
+// hand-over (a lock, maybe a wake-up) costs about as much as creating a
+// small file.
+constexpr std::size_t kBatchBytes = 1u << 20;
+constexpr std::size_t kBatchTasks = 64;
 
 bool WriteAll(int fd, const char* bytes, std::size_t count, int* error) {
   std::size_t done = 0;
@@ -55,9 +60,9 @@ void WriteBehind::NoteFailure(int error) {
 }
 
 void WriteBehind::Run(Task& task) {
-  if (task.bytes) {
+  if (task.bytes != nullptr) {
     int error = 0;
-    if (!Failed() && !WriteAll(task.file->fd.get(), task.bytes.get(), task.count, &error))
+    if (!Failed() && !WriteAll(task.file->fd.get(), task.bytes, task.count, &error))
       NoteFailure(error);
   } else if (Failed()) {
     if (task.dropped) task.dropped();
@@ -76,16 +81,21 @@ void WriteBehind::Work() {
       work_.wait(lock, [this] { return stop_ || !idle_; });
       continue;
     }
-    Task task = std::move(tasks_.front());
-    tasks_.pop_front();
+    // The whole batch at once: the lock is taken once per batch, not per task.
+    std::vector<Task> batch = std::move(tasks_);
+    tasks_.clear();
     busy_ = true;
     lock.unlock();
-    Run(task);
-    const std::size_t count = task.count;
-    task = Task();  // the file and bytes go before the first thread hears
+    std::size_t freed = 0;
+    for (Task& task : batch) {
+      Run(task);
+      freed += task.ring_bytes;
+      task = Task();  // the file goes as soon as it is done with
+    }
+    batch.clear();
     lock.lock();
     busy_ = false;
-    bytes_waiting_ -= count;
+    ring_in_use_ -= freed;
     if (first_waiting_) room_.notify_all();
   }
 }
@@ -96,7 +106,7 @@ void WriteBehind::WakeLocked() {
   work_.notify_one();
 }
 
-void WriteBehind::Hand(Task task) {
+bool WriteBehind::Threaded() {
   if (!inline_ && !worker_.joinable()) {
     try {
       worker_ = std::thread(&WriteBehind::Work, this);
@@ -104,50 +114,98 @@ void WriteBehind::Hand(Task task) {
       inline_ = true;
     }
   }
-  if (inline_) {
-    Run(task);
-    return;
+  return !inline_;
+}
+
+void WriteBehind::Queue(Task task) {
+  pending_ring_bytes_ += task.ring_bytes;
+  pending_.push_back(std::move(task));
+  if (pending_ring_bytes_ >= kBatchBytes || pending_.size() >= kBatchTasks) Flush();
+}
+
+void WriteBehind::Flush() {
+  if (pending_.empty()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ring_in_use_ += pending_ring_bytes_;
+    ring_in_use_seen_ = ring_in_use_;
+    if (tasks_.empty()) {
+      tasks_.swap(pending_);
+    } else {
+      std::move(pending_.begin(), pending_.end(), std::back_inserter(tasks_));
+      pending_.clear();
+    }
+    pending_ring_bytes_ = 0;
+    WakeLocked();
   }
+}
+
+void WriteBehind::ReserveRing(std::size_t count) {
+  // What was last seen in use can only have shrunk since.
+  if (ring_in_use_seen_ + pending_ring_bytes_ + count <= kRingBytes) return;
+  Flush();
   std::unique_lock<std::mutex> lock(mutex_);
-  auto has_room = [&] {
-    return bytes_waiting_ == 0 || bytes_waiting_ + task.count <= kMaxBytesWaiting;
-  };
+  auto has_room = [&] { return ring_in_use_ + count <= kRingBytes; };
   if (!has_room()) {
     WakeLocked();
     first_waiting_ = true;
     room_.wait(lock, has_room);
     first_waiting_ = false;
   }
-  bytes_waiting_ += task.count;
-  tasks_.push_back(std::move(task));
-  if (bytes_waiting_ >= kWakeBytes || tasks_.size() >= kWakeTasks) WakeLocked();
+  ring_in_use_seen_ = ring_in_use_;
 }
 
 void WriteBehind::Write(const std::shared_ptr<File>& file, const void* bytes, std::size_t count) {
   if (count == 0) return;
-  Task task;
-  task.file = file;
-  task.bytes.reset(new char[count]);  // no need to clear what is copied over
-  std::memcpy(task.bytes.get(), bytes, count);
-  task.count = count;
-  Hand(std::move(task));
+  const char* from = static_cast<const char*>(bytes);
+  if (!Threaded()) {
+    int error = 0;
+    if (!Failed() && !WriteAll(file->fd.get(), from, count, &error)) NoteFailure(error);
+    return;
+  }
+  if (!ring_) ring_.reset(new char[kRingBytes]);  // no need to clear what is copied over
+  while (count > 0) {
+    const std::size_t piece = std::min(count, kMaxPiece);
+    // A piece lies in one stretch of the ring: the end that is too short
+    // for it is skipped, and freed with it.
+    const std::size_t skipped = ring_head_ + piece > kRingBytes ? kRingBytes - ring_head_ : 0;
+    ReserveRing(skipped + piece);
+    if (skipped != 0) ring_head_ = 0;
+    std::memcpy(ring_.get() + ring_head_, from, piece);
+    Task task;
+    task.file = file;
+    task.bytes = ring_.get() + ring_head_;
+    task.count = piece;
+    task.ring_bytes = skipped + piece;
+    ring_head_ = (ring_head_ + piece) % kRingBytes;
+    from += piece;
+    count -= piece;
+    Queue(std::move(task));
+  }
 }
 
 void WriteBehind::Then(std::function<void()> done, std::function<void()> dropped) {
   Task task;
   task.done = std::move(done);
   task.dropped = std::move(dropped);
-  Hand(std::move(task));
+  if (!Threaded()) {
+    Run(task);
+    return;
+  }
+  Queue(std::move(task));
 }
 
 void WriteBehind::Drain() {
   if (!worker_.joinable()) return;
+  Flush();
   std::unique_lock<std::mutex> lock(mutex_);
-  if (tasks_.empty() && !busy_) return;
-  WakeLocked();
-  first_waiting_ = true;
-  room_.wait(lock, [this] { return tasks_.empty() && !busy_; });
-  first_waiting_ = false;
+  if (!tasks_.empty() || busy_) {
+    WakeLocked();
+    first_waiting_ = true;
+    room_.wait(lock, [this] { return tasks_.empty() && !busy_; });
+    first_waiting_ = false;
+  }
+  ring_in_use_seen_ = ring_in_use_;
 }
 
 int WriteBehind::TakeFailure() {
