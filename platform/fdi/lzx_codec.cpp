@@ -36,9 +36,13 @@ constexpr std::size_t kInputPad = 64;
 constexpr std::size_t kFinalZeros = 2;
 constexpr std::size_t kGuard = 16;
 
+// Per position slot: the offset its footer adds to (its base less the 2
+// that offsets carry in the stream), and its footer bits. Per main symbol:
+// the footer bits of its slot (0 for literals), kept in its table entries.
 struct SlotTables {
-  std::uint32_t base[kMaxSlots];
+  std::uint32_t offset_base[kMaxSlots];
   std::uint8_t extra[kMaxSlots];
+  std::uint8_t main_extra[kMainSymbolsMax];
 };
 
 constexpr SlotTables MakeSlots() {
@@ -46,9 +50,11 @@ constexpr SlotTables MakeSlots() {
   std::uint32_t base = 0;
   for (unsigned s = 0; s < kMaxSlots; ++s) {
     t.extra[s] = static_cast<std::uint8_t>(s < 4 ? 0 : std::min((s - 2) / 2, 17u));
-    t.base[s] = base;
+    t.offset_base[s] = base - 2;
     base += 1u << t.extra[s];
   }
+  for (unsigned symbol = 256; symbol < kMainSymbolsMax; ++symbol)
+    t.main_extra[symbol] = t.extra[(symbol - 256) >> 3];
   return t;
 }
 constexpr SlotTables kSlots = MakeSlots();
@@ -69,7 +75,7 @@ constexpr std::size_t kCopySlack = 32;
 
 // dest[i] = dest[i - distance] for i < len (distance >= 1), where the
 // `distance` bytes before dest are there to read. May write up to 15 bytes
-// past dest + len, which nothing has yet.
+// past dest + len: slack, or bytes further back than any match reaches.
 inline void CopyMatch(std::uint8_t* dest, std::size_t distance, std::size_t len) {
   const std::uint8_t* src = dest - distance;
   if (distance >= 16) {
@@ -81,6 +87,12 @@ inline void CopyMatch(std::uint8_t* dest, std::size_t distance, std::size_t len)
   } else {
     for (std::size_t i = 0; i < len; ++i) dest[i] = src[i];
   }
+}
+
+// dest[i] = src[i] for i < len, where the two, each with 15 bytes more, do
+// not overlap. May read and write those 15 bytes past either end.
+inline void CopyApart(std::uint8_t* dest, const std::uint8_t* src, std::size_t len) {
+  for (std::size_t i = 0; i < len; i += 16) std::memcpy(dest + i, src + i, 16);
 }
 
 std::uint32_t LoadLe32(const std::uint8_t* p) {
@@ -119,18 +131,22 @@ struct BitReader {
 };
 
 constexpr std::uint32_t kNoSymbol = 0xFFFF;
+// Main tree entries below this are literals.
+constexpr std::uint32_t kFirstMatchEntry = 256u << 16;
 
 // A decoding table for a canonical code of at most 16 bits: entries give
-// symbol << 16 | length; an entry with bit 15 set points to a second-level
-// table (start << 16 | 0x8000 | its index bits << 8). An empty code decodes
-// every bit string to kNoSymbol, consuming nothing.
+// symbol << 16 | tag << 8 | length, the tag being the symbol's entry in the
+// `tags` given to Build (0 without them, at most 31); an entry with bit 15
+// set points to a second-level table (start << 16 | 0x8000 | its index bits
+// << 8). An empty code decodes every bit string to kNoSymbol, consuming
+// nothing.
 template <unsigned kBits, unsigned kCapacity>
 struct HuffTable {
   std::uint32_t entries[kCapacity];
 
   // False for an over-subscribed or incomplete code; an all-zero one is
   // empty. `lengths` are 0 to 16.
-  bool Build(const std::uint8_t* lengths, unsigned count) {
+  bool Build(const std::uint8_t* lengths, unsigned count, const std::uint8_t* tags = nullptr) {
     unsigned counts[17] = {};
     for (unsigned s = 0; s < count; ++s) ++counts[lengths[s]];
     if (counts[0] == count) {
@@ -157,7 +173,7 @@ struct HuffTable {
       const unsigned code = next[len]++;
       codes[s] = static_cast<std::uint16_t>(code);
       if (len <= kBits) {
-        std::fill_n(entries + (code << (kBits - len)), 1u << (kBits - len), s << 16 | len);
+        std::fill_n(entries + (code << (kBits - len)), 1u << (kBits - len), Entry(s, len, tags));
       } else {
         std::uint8_t& bits = sub_bits[code >> (len - kBits)];
         bits = static_cast<std::uint8_t>(std::max<unsigned>(bits, len - kBits));
@@ -178,21 +194,28 @@ struct HuffTable {
       const unsigned bits = (pointer >> 8) & 0x1F;
       const unsigned low = codes[s] & ((1u << extra) - 1);
       std::fill_n(entries + (pointer >> 16) + (low << (bits - extra)), 1u << (bits - extra),
-                  s << 16 | extra);
+                  Entry(s, extra, tags));
     }
     return true;
   }
 
-  // Needs at least 16 bits counted in `in`.
-  unsigned Decode(BitReader& in) const {
+  static std::uint32_t Entry(unsigned symbol, unsigned length, const std::uint8_t* tags) {
+    const unsigned tag = tags != nullptr ? tags[symbol] : 0;
+    return symbol << 16 | tag << 8 | length;
+  }
+
+  // The entry of the next symbol, whose bits are dropped. Needs at least 16
+  // bits counted in `in`.
+  std::uint32_t Lookup(BitReader& in) const {
     std::uint32_t e = entries[in.buf >> (64 - kBits)];
-    if (e & 0x8000) {
+    if (e & 0x8000) [[unlikely]] {
       in.Drop(kBits);
       e = entries[(e >> 16) + (in.buf >> (64 - ((e >> 8) & 0x1F)))];
     }
     in.Drop(e & 0x1F);
-    return e >> 16;
+    return e;
   }
+  unsigned Decode(BitReader& in) const { return Lookup(in) >> 16; }
 };
 
 }  // namespace
@@ -207,11 +230,13 @@ struct LzxState {
   std::uint8_t aligned_lengths[8];
   std::uint8_t pretree_lengths[20];
 
-  // Twice the window, so that every match reads back in a straight line:
-  // frames go on at the end, and when the buffer is full its second half
-  // moves to the first.
+  // The window and one frame more, filled frame by frame and then again
+  // from its start: the bytes a match reads back to lie behind it, or at
+  // the buffer's end from the lap before, and never under the frame being
+  // decoded. kCopySlack bytes follow for match copies' overrun.
   std::uint8_t* window = nullptr;
   std::size_t window_size = 0;
+  std::size_t window_buffer = 0;  // window_size + kFrame
   unsigned main_symbols = 0;
   std::uint8_t* input = nullptr;
   std::size_t input_size = 0;  // bytes of payload in `input`
@@ -257,6 +282,7 @@ struct LzxState {
   int ReadBlockHeader();
   template <bool kAligned>
   int DecodeRun(std::size_t pos, std::size_t run);
+  void CopyAcrossLap(std::size_t pos, std::size_t offset, std::size_t len);
   int DecodeFrame(std::size_t frame_size);
   void TranslateE8(unsigned char* out, std::size_t size) const;
 };
@@ -357,7 +383,7 @@ int LzxState::ReadBlockHeader() {
           (result = ReadLengths(main_lengths, 256, main_symbols)) != MSPACK_ERR_OK) {
         return result;
       }
-      if (!main.Build(main_lengths, main_symbols)) return MSPACK_ERR_DECRUNCH;
+      if (!main.Build(main_lengths, main_symbols, kSlots.main_extra)) return MSPACK_ERR_DECRUNCH;
       if ((result = ReadLengths(length_lengths, 0, kLengthSymbols)) != MSPACK_ERR_OK) {
         return result;
       }
@@ -392,6 +418,8 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
   const std::size_t end = pos + run;
   const std::uint8_t* const guard = Guard();
   const unsigned slot_symbols = main_symbols - 256;
+  // The folder offset of win[0]: 0 on the first lap, else past the window.
+  const std::uint64_t lap_start = total - window_pos;
   BitReader in = bits;
   std::uint32_t R0 = r0, R1 = r1, R2 = r2;
   int result = MSPACK_ERR_OK;
@@ -400,20 +428,26 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
       result = MSPACK_ERR_DATAFORMAT;
       break;
     }
+    // Up to three main symbols (16 bits at most each) per refill.
     in.Refill();
-    unsigned symbol = main.Decode(in);
-    if (symbol < 256) {
-      win[pos++] = static_cast<std::uint8_t>(symbol);
-      if (pos == end) continue;
-      // A second literal from the same refill.
-      symbol = main.Decode(in);
-      if (symbol < 256) {
-        win[pos++] = static_cast<std::uint8_t>(symbol);
-        continue;
+    std::uint32_t e = main.Lookup(in);
+    if (e < kFirstMatchEntry) {
+      win[pos++] = static_cast<std::uint8_t>(e >> 16);
+      if (pos == end) break;
+      e = main.Lookup(in);
+      if (e < kFirstMatchEntry) {
+        win[pos++] = static_cast<std::uint8_t>(e >> 16);
+        if (pos == end) break;
+        e = main.Lookup(in);
+        if (e < kFirstMatchEntry) {
+          win[pos++] = static_cast<std::uint8_t>(e >> 16);
+          continue;
+        }
       }
-      in.Refill();
     }
-    symbol -= 256;
+    // A match: its length symbol and footer take 37 bits at most.
+    in.Refill();
+    const unsigned symbol = (e >> 16) - 256;
     if (symbol >= slot_symbols) {
       result = MSPACK_ERR_DECRUNCH;
       break;
@@ -429,19 +463,8 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
       len += more;
     }
     std::uint32_t offset;
-    if (slot == 0) {
-      offset = R0;
-    } else if (slot == 1) {
-      offset = R1;
-      R1 = R0;
-      R0 = offset;
-    } else if (slot == 2) {
-      offset = R2;
-      R2 = R0;
-      R0 = offset;
-    } else {
-      in.Refill();
-      const unsigned extra = kSlots.extra[slot];
+    if (slot >= 3) [[likely]] {
+      const unsigned extra = (e >> 8) & 0x1F;
       std::uint32_t footer;
       if (kAligned && extra >= 3) {
         footer = in.Read(extra - 3) << 3;
@@ -454,22 +477,35 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
       } else {
         footer = in.Read(extra);
       }
-      offset = kSlots.base[slot] + footer - 2;
+      offset = kSlots.offset_base[slot] + footer;
       R2 = R1;
       R1 = R0;
+      R0 = offset;
+    } else if (slot == 0) {
+      offset = R0;
+    } else if (slot == 1) {
+      offset = R1;
+      R1 = R0;
+      R0 = offset;
+    } else {
+      offset = R2;
+      R2 = R0;
       R0 = offset;
     }
     if (len > end - pos) {
       result = MSPACK_ERR_DECRUNCH;
       break;
     }
-    // The folder's bytes before this position are all in the window
-    // (pos of them at most); the window reaches back window_size bytes.
-    if (offset - 1u >= pos || offset > window_size) {
+    // A match reaches back at most the window, and not before the folder.
+    if (offset - 1u >= window_size || offset > lap_start + pos) {
       result = MSPACK_ERR_DECRUNCH;
       break;
     }
-    CopyMatch(win + pos, offset, len);
+    if (offset <= pos) [[likely]] {
+      CopyMatch(win + pos, offset, len);
+    } else {
+      CopyAcrossLap(pos, offset, len);
+    }
     pos += len;
   }
   bits = in;
@@ -478,6 +514,15 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
   r2 = R2;
   if (result == MSPACK_ERR_OK && !WithinInput()) result = MSPACK_ERR_DATAFORMAT;
   return result;
+}
+
+// A match that starts reading at the buffer's end, in the lap before (a
+// frame or more behind `pos`), and may go on at its start.
+void LzxState::CopyAcrossLap(std::size_t pos, std::size_t offset, std::size_t len) {
+  const std::size_t from = pos + window_buffer - offset;
+  const std::size_t head = std::min(len, window_buffer - from);
+  CopyApart(window + pos, window + from, head);
+  if (head < len) CopyMatch(window + pos + head, offset, len - head);
 }
 
 int LzxState::DecodeFrame(std::size_t frame_size) {
@@ -560,11 +605,13 @@ bool LzxCodec::Prepare() {
   if (memory == nullptr) return false;
   state_ = new (memory) LzxState();
   state_->window_size = std::size_t{1} << window_bits_;
+  state_->window_buffer = state_->window_size + kFrame;
   state_->main_symbols = 256 + 8 * SlotCount(window_bits_);
   state_->window = static_cast<std::uint8_t*>(
-      callbacks_.alloc(static_cast<unsigned long>(2 * state_->window_size + kCopySlack)));
+      callbacks_.alloc(static_cast<unsigned long>(state_->window_buffer + kCopySlack)));
   state_->input = static_cast<std::uint8_t*>(callbacks_.alloc(kInputCapacity + kInputPad + kGuard));
   if (state_->window == nullptr || state_->input == nullptr) return false;
+  std::memset(state_->window + state_->window_buffer, 0, kCopySlack);
   state_->Reset();
   return true;
 }
@@ -589,10 +636,7 @@ int LzxCodec::DecodeBlock(const unsigned char* in, std::size_t in_bytes, unsigne
   std::memcpy(out, s.window + s.window_pos, out_bytes);
   if (s.e8_size != 0 && s.frame_index < kE8Frames && out_bytes > 10) s.TranslateE8(out, out_bytes);
   s.window_pos += out_bytes;
-  if (s.window_pos == 2 * s.window_size) {
-    std::memcpy(s.window, s.window + s.window_size, s.window_size);
-    s.window_pos = s.window_size;
-  }
+  if (s.window_pos == s.window_buffer) s.window_pos = 0;
   s.total += out_bytes;
   ++s.frame_index;
   if (last || out_bytes != kFrame) s.finished = true;
