@@ -152,19 +152,24 @@ std::unique_ptr<EntryOutput> ExtractionOutput::OpenUnderKey(std::size_t entry) {
 
 std::unique_ptr<EntryOutput> ExtractionOutput::OpenLater(std::size_t entry,
                                                          const std::string& path) {
-  // The place lies in a folder this run made, where nothing but this run's
-  // own files stands: the file is created on the second thread, still
-  // exclusively. Should that fail after all, it fails as a write does.
+  // The place lies in a folder this run made, where only this run's own
+  // files stand: the file is created on the second thread, still
+  // exclusively. Should another run have put a file there meanwhile, it is
+  // replaced when whole, as any file that stood at the place; any other
+  // failure fails as a write does.
   std::unique_ptr<EntryOutput> output(
       new EntryOutput(*this, entry, EntryOutput::Mode::kNew, files::UniqueFd(), path));
   output->file_->made = false;
-  WriteBehind& behind = behind_;
-  auto create = [file = output->file_, &behind] {
+  auto create = [this, file = output->file_, folder = target_folder_ + entries_[entry].folder] {
     file->fd = files::UniqueFd(open(file->path.c_str(), kNewFileFlags, 0666));
+    if (!file->fd && errno == EEXIST) {
+      file->fd = CreateTemporary(folder, &file->path);
+      file->temporary = true;
+    }
     if (file->fd) {
       file->made = true;
     } else {
-      behind.NoteFailure(errno);
+      behind_.NoteFailure(errno);
     }
   };
   behind_.Then(create, nullptr);
@@ -238,7 +243,7 @@ bool ExtractionOutput::Finish(std::unique_ptr<EntryOutput> output, std::optional
     }
     if (mode == EntryOutput::Mode::kUnderKey) {
       landed = Landed::kUnderKey;
-    } else if (mode == EntryOutput::Mode::kNew ||
+    } else if ((mode == EntryOutput::Mode::kNew && !handed->temporary) ||
                std::rename(handed->path.c_str(), place.c_str()) == 0) {
       landed = Landed::kInTree;
     } else {

@@ -17,6 +17,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstddef>
 #include <ctime>
 #include <memory>
@@ -125,7 +126,8 @@ class ExtractionOutput {
   std::vector<Entry> entries_;
   std::unordered_map<std::string, PlaceState> places_;
   std::unordered_map<std::string, FolderState> folders_;  // by relative folder
-  unsigned temporary_count_ = 0;
+  // Temporary names are taken on both threads.
+  std::atomic<unsigned> temporary_count_{0};
   // Last, so that it has done its work before the rest goes.
   WriteBehind behind_;
 };

@@ -27,6 +27,8 @@ class WriteBehind {
     // This run made the file at `path` (it is removed when the entry is
     // abandoned). False until a deferred open has made it.
     bool made = true;
+    // `path` is a temporary name, renamed over the entry's place when whole.
+    bool temporary = false;
 
     // Closes the file and removes it, when this run made it.
     void Remove();

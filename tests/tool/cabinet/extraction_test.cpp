@@ -358,6 +358,30 @@ TEST_F(ExtractionTest, ATargetThatCannotHoldFilesOrFillsUpSaysSo) {
             (std::vector<std::string>{"SourceDir/", "SourceDir/MyApp/", "SourceDir/MyApp/a.txt"}));
 }
 
+TEST_F(ExtractionTest, TwoRunsIntoOneFolderAtOnceBothSucceed) {
+  // Whichever run makes a folder or a file first, the other replaces what
+  // it finds there: both end without an error, and one whole tree stays.
+  std::vector<AppFile> app_files;
+  for (int i = 0; i < 300; ++i) {
+    app_files.push_back({"F" + std::to_string(i), "f" + std::to_string(i) + ".txt",
+                         std::string(1000 + i, static_cast<char>('a' + i % 26))});
+  }
+  WritePackage(app_files, {"#A.cab"}, {{"A.cab", Cabinet(app_files)}});
+  const std::string run = "'" + test_support::PandrelBinary() + "' x '" + package_ + "' '*' '" +
+                          out_ + "' > '" + (dir_ / "log");
+  for (int round = 0; round < 4; ++round) {
+    fs::remove_all(out_);
+    const std::string both = run + "1' & " + run + "2' & wait";
+    ASSERT_EQ(std::system(("sh -c \"" + both + "\"").c_str()), 0);
+    for (const char* log : {"log1", "log2"})
+      EXPECT_EQ(ReadFile(dir_ / log),
+                Banner() + "Extract from inside CAB: A.cab\r\n300/300 files\r\n");
+    EXPECT_EQ(Tree(out_).size(), 302u);  // no temporary file is left behind
+    for (const AppFile& file : {app_files.front(), app_files.back()})
+      EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/" + file.file_name), file.data);
+  }
+}
+
 TEST_F(ExtractionTest, FileTimesAreTheCabinetTimesReadAsUtc) {
   fixtures::CabinetDescription cabinet;
   cabinet.files = {CabFile{kA.key, kA.data, 0x4A52, 0x8A4B}};  // 2017-02-18 17:18:22
