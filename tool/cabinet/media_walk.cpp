@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <set>
+#include <utility>
 
 #include "cabinet/cab_extract.h"
 #include "cabinet/extraction_output.h"
@@ -81,8 +82,14 @@ std::unique_ptr<CallbackFile> TMsiHandler::OpenStream(const std::string& name) {
     const UINT size = MsiRecordDataSize(record_, 2);
     if (size > 0) {
       // The record goes with the stream; the view is done with.
-      stream = std::make_unique<CabinetInPackage>(record_, size);
-      record_ = 0;
+      const MSIHANDLE record = std::exchange(record_, 0);
+      try {
+        stream = std::make_unique<CabinetInPackage>(record, size);
+      } catch (...) {
+        MsiCloseHandle(record);
+        CloseHandle(view_);
+        throw;
+      }
     }
     CloseHandle(record_);
   }
