@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -50,14 +51,24 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
-  // Qt would abort without the display it needs: one line and exit 1.
+  // Qt would abort without the display it needs: one line and exit 1. A
+  // display that is named but does not answer (a session that has ended)
+  // counts as none.
   const std::vector<std::string> options(argv + 1, argv + argc);
-  if (tarvelin::DisplayMissing(
-          {Environment("DISPLAY"), Environment("WAYLAND_DISPLAY"), Environment("QT_QPA_PLATFORM")},
-          options)) {
-    std::fputs(
-        "tarvelin: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are unset)\n",
-        stderr);
+  tarvelin::DisplaySetting setting{Environment("DISPLAY"), Environment("WAYLAND_DISPLAY"),
+                                   Environment("QT_QPA_PLATFORM")};
+  std::string silent;
+  if (!setting.display.empty() && !tarvelin::XDisplayAnswers(setting.display, "/tmp/.X11-unix"))
+    silent = "DISPLAY \"" + std::exchange(setting.display, "") + "\"";
+  if (!setting.wayland_display.empty() &&
+      !tarvelin::WaylandDisplayAnswers(setting.wayland_display, Environment("XDG_RUNTIME_DIR"))) {
+    silent += (silent.empty() ? "" : " and ") + std::string("WAYLAND_DISPLAY \"") +
+              std::exchange(setting.wayland_display, "") + "\"";
+  }
+  if (tarvelin::DisplayMissing(setting, options)) {
+    const std::string why =
+        silent.empty() ? "DISPLAY and WAYLAND_DISPLAY are unset" : silent + " does not answer";
+    std::fputs(("tarvelin: no display to show the window on (" + why + ")\n").c_str(), stderr);
     return 1;
   }
   // Runs that ended without cleaning up (the program was killed) leave

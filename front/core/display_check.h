@@ -22,4 +22,15 @@ struct DisplaySetting {
 // program name.
 bool DisplayMissing(const DisplaySetting& setting, const std::vector<std::string>& arguments);
 
+// Whether the X display `display` (":1", "unix:1.0") takes a connection on
+// its socket in `socket_folder` (/tmp/.X11-unix, path or abstract name). A
+// display on another host, or one written some other way, is taken to
+// answer: only Qt can tell.
+bool XDisplayAnswers(const std::string& display, const std::string& socket_folder);
+
+// Whether the Wayland display `name` takes a connection: its socket is
+// `name` when that is absolute, else in `runtime_folder` ($XDG_RUNTIME_DIR;
+// when that is empty, the display is taken to answer).
+bool WaylandDisplayAnswers(const std::string& name, const std::string& runtime_folder);
+
 }  // namespace tarvelin
