@@ -1,12 +1,12 @@
-// LZX decoding. The bit stream is read as 16-bit little-endian words, most
-// significant bit first, through a 64-bit buffer filled up to four words at
-// a time. Each tree is a canonical Huffman code of at most 16 bits, decoded
-// through a table indexed by its next bits (and a second table for longer
-// codes). A block header gives its type (3 bits) and uncompressed size (24
-// bits); verbatim and aligned-offset blocks then give their trees as changes
-// from the lengths before, through a 20-symbol pretree; an uncompressed
-// block pads to the next word (a whole word when on one), gives R0 R1 R2 as
-// u32 and its raw bytes, and is followed by a pad byte when its size is odd.
+// LZX decoding. The bit stream is made of 16-bit little-endian words, read
+// most significant bit first; the input is kept with each word's two bytes
+// swapped, so that it reads as big-endian bytes through a 64-bit buffer
+// filled up to seven bytes at a time. Each tree is a canonical Huffman code of at most 16 bits,
+// decoded through a table indexed by its next bits (and a second table for longer codes). A block
+// header gives its type (3 bits) and uncompressed size (24 bits); verbatim and aligned-offset
+// blocks then give their trees as changes from the lengths before, through a 20-symbol pretree; an
+// uncompressed block pads to the next word (a whole word when on one), gives R0 R1 R2 as u32 and
+// its raw bytes, and is followed by a pad byte when its size is odd.
 #include "fdi/lzx_codec.h"
 
 #include <mspack.h>
@@ -63,21 +63,23 @@ unsigned SlotCount(unsigned window_bits) {
   return window_bits == 21 ? 50 : window_bits == 20 ? 42 : 2 * window_bits;
 }
 
-std::uint64_t LoadLe64(const std::uint8_t* p) {
+std::uint64_t LoadBe64(const std::uint8_t* p) {
   std::uint64_t v;
   std::memcpy(&v, p, 8);
-  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
   return v;
 }
 
 // Room after the window's end for the whole pieces of a match copy.
 constexpr std::size_t kCopySlack = 32;
 
-// dest[i] = dest[i - distance] for i < len (distance >= 1), where the
-// `distance` bytes before dest are there to read. May write up to 15 bytes
-// past dest + len: slack, or bytes further back than any match reaches.
-inline void CopyMatch(std::uint8_t* dest, std::size_t distance, std::size_t len) {
-  const std::uint8_t* src = dest - distance;
+// dest[i] = dest[i - distance] for i < len (distance >= 1), reading from
+// src: `distance` bytes before dest, or far enough after it (at the end of
+// the window's buffer) to reach `len` bytes on without meeting dest. May
+// read and write up to 15 bytes past src + len and dest + len: slack, or
+// bytes further back than any match reaches.
+inline void CopyMatch(std::uint8_t* dest, const std::uint8_t* src, std::size_t distance,
+                      std::size_t len) {
   if (distance >= 16) {
     for (std::size_t i = 0; i < len; i += 16) std::memcpy(dest + i, src + i, 16);
   } else if (distance >= 8) {
@@ -95,28 +97,35 @@ inline void CopyApart(std::uint8_t* dest, const std::uint8_t* src, std::size_t l
   for (std::size_t i = 0; i < len; i += 16) std::memcpy(dest + i, src + i, 16);
 }
 
+// Copies `count` bytes from src to dest (the same place, or apart), the two
+// bytes of each word swapped. Reads and writes up to 7 bytes more.
+void CopySwapped(std::uint8_t* dest, const std::uint8_t* src, std::size_t count) {
+  for (std::size_t i = 0; i < count; i += 8) {
+    std::uint64_t v;
+    std::memcpy(&v, src + i, 8);
+    v = (v >> 8 & 0x00FF00FF00FF00FFull) | (v & 0x00FF00FF00FF00FFull) << 8;
+    std::memcpy(dest + i, &v, 8);
+  }
+}
+
 std::uint32_t LoadLe32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-// The next bits of the stream, most significant first. Bits below the `n`
-// counted ones are zero or the stream's own next bits.
+// The next bits of the stream (from input whose words have their bytes
+// swapped), most significant first. Bits below the `n` counted ones are
+// zero or the stream's own next bits.
 struct BitReader {
-  const std::uint8_t* p;  // the next word not yet in `buf`
+  const std::uint8_t* p;  // the next byte not yet counted in `buf`
   std::uint64_t buf;
   unsigned n;
 
-  // Leaves at least 48 bits counted.
+  // Leaves at least 56 bits counted. Reads 8 bytes at p.
   void Refill() {
-    std::uint64_t w = LoadLe64(p);
-    // Words w0 w1 w2 w3 in memory order become w0 (top) .. w3 (bottom).
-    w = ((w & 0x0000FFFF0000FFFFull) << 16) | ((w >> 16) & 0x0000FFFF0000FFFFull);
-    w = w << 32 | w >> 32;
-    buf |= w >> n;
-    const unsigned words = (63 - n) >> 4;
-    p += 2 * words;
-    n += 16 * words;
+    buf |= LoadBe64(p) >> n;
+    p += (63 - n) >> 3;
+    n |= 56;  // n plus the bits of the bytes counted
   }
   void Drop(unsigned count) {
     buf <<= count;
@@ -212,7 +221,9 @@ struct HuffTable {
       in.Drop(kBits);
       e = entries[(e >> 16) + (in.buf >> (64 - ((e >> 8) & 0x1F)))];
     }
-    in.Drop(e & 0x1F);
+    // Bits 5 to 7 are zero: a shift of the whole low byte costs no mask.
+    in.buf <<= e & 0xFF;
+    in.n -= e & 0x1F;
     return e;
   }
   unsigned Decode(BitReader& in) const { return Lookup(in) >> 16; }
@@ -239,6 +250,9 @@ struct LzxState {
   std::size_t window_buffer = 0;  // window_size + kFrame
   unsigned main_symbols = 0;
   std::uint8_t* input = nullptr;
+  // The stream's bytes from a word's start, each word's two bytes swapped:
+  // stream byte i is input[i ^ 1]. When the size is odd, the zero pad's
+  // first byte stands in for the last word's second byte.
   std::size_t input_size = 0;  // bytes of payload in `input`
   std::size_t limit = 0;       // bytes of `input` the stream may use
 
@@ -278,6 +292,10 @@ struct LzxState {
   const std::uint8_t* Guard() const { return input + limit + kGuard; }
 
   int TakeInput(const unsigned char* in, std::size_t in_bytes, bool last);
+  std::uint8_t StreamByte(std::size_t at) const { return input[at ^ 1]; }
+  std::uint32_t RawLe32(std::size_t at) const;
+  void CopyRaw(std::uint8_t* dest, std::size_t count);
+  void AlignToWord();
   int ReadLengths(std::uint8_t* lengths, unsigned first, unsigned last);
   int ReadBlockHeader();
   template <bool kAligned>
@@ -293,25 +311,55 @@ int TakeOk(bool ok, int error) { return ok ? MSPACK_ERR_OK : error; }
 
 }  // namespace
 
-// Appends a payload to what the stream has not used yet.
+// Appends a payload to what the stream has not used yet, from the start of
+// the word it is in.
 int LzxState::TakeInput(const unsigned char* in, std::size_t in_bytes, bool last) {
   std::size_t from = byte_mode ? raw_pos : ConsumedBits() / 8;
-  from = std::min(from, input_size);
+  from = std::min(from, input_size) & ~std::size_t{1};
   const std::size_t keep = input_size - from;
   if (in_bytes > kInputCapacity - keep) return MSPACK_ERR_DATAFORMAT;
+  // An odd last byte goes back to its place before more of its word comes.
+  if ((input_size & 1) != 0) input[input_size - 1] = input[input_size];
   std::memmove(input, input + from, keep);
   if (in_bytes != 0) std::memcpy(input + keep, in, in_bytes);
   input_size = keep + in_bytes;
   std::memset(input + input_size, 0, kInputPad);
+  const std::size_t swap_from = keep & ~std::size_t{1};
+  CopySwapped(input + swap_from, input + swap_from, input_size - swap_from);
   limit = input_size + (last ? kFinalZeros : 0);
   // Frames end on a word (bit mode) or a byte (byte mode), so the stream
-  // goes on at a whole byte, at the start of the buffer.
+  // goes on at a whole byte.
   if (byte_mode) {
     raw_pos -= from;
   } else {
     bits = {input, 0, 0};
   }
   return MSPACK_ERR_OK;
+}
+
+std::uint32_t LzxState::RawLe32(std::size_t at) const {
+  return static_cast<std::uint32_t>(StreamByte(at)) |
+         static_cast<std::uint32_t>(StreamByte(at + 1)) << 8 |
+         static_cast<std::uint32_t>(StreamByte(at + 2)) << 16 |
+         static_cast<std::uint32_t>(StreamByte(at + 3)) << 24;
+}
+
+// Copies `count` bytes of an uncompressed block from raw_pos on. May write
+// up to 7 bytes more.
+void LzxState::CopyRaw(std::uint8_t* dest, std::size_t count) {
+  std::size_t at = raw_pos;
+  raw_pos += count;
+  if ((at & 1) != 0 && count != 0) {
+    *dest++ = StreamByte(at++);
+    --count;
+  }
+  CopySwapped(dest, input + at, count);
+}
+
+// Skips to the start of the next word unless at one.
+void LzxState::AlignToWord() {
+  bits.Refill();
+  bits.Drop(static_cast<unsigned>(0 - ConsumedBits()) & 15);
 }
 
 int LzxState::ReadLengths(std::uint8_t* lengths, unsigned first, unsigned last) {
@@ -391,13 +439,13 @@ int LzxState::ReadBlockHeader() {
       break;
     case 3: {
       // 1 to 16 bits of padding up to the next word, then bytes.
-      bits.Drop((bits.n & 15) != 0 ? bits.n & 15 : 16);
+      bits.Drop(16 - (ConsumedBits() & 15));
       raw_pos = ConsumedBits() / 8;
       byte_mode = true;
       if (raw_pos + 12 > limit) return MSPACK_ERR_DATAFORMAT;
-      r0 = LoadLe32(input + raw_pos);
-      r1 = LoadLe32(input + raw_pos + 4);
-      r2 = LoadLe32(input + raw_pos + 8);
+      r0 = RawLe32(raw_pos);
+      r1 = RawLe32(raw_pos + 4);
+      r2 = RawLe32(raw_pos + 8);
       raw_pos += 12;
       pad_pending = (size & 1) != 0;
       break;
@@ -501,8 +549,12 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
       result = MSPACK_ERR_DECRUNCH;
       break;
     }
-    if (offset <= pos) [[likely]] {
-      CopyMatch(win + pos, offset, len);
+    // Before the buffer's start, the match reads from its end (the lap
+    // before), and rarely on across it.
+    std::size_t from = pos - offset;
+    if (offset > pos) from += window_buffer;
+    if (from + len <= window_buffer) [[likely]] {
+      CopyMatch(win + pos, win + from, offset, len);
     } else {
       CopyAcrossLap(pos, offset, len);
     }
@@ -517,12 +569,12 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
 }
 
 // A match that starts reading at the buffer's end, in the lap before (a
-// frame or more behind `pos`), and may go on at its start.
+// frame or more behind `pos`), and goes on at its start.
 void LzxState::CopyAcrossLap(std::size_t pos, std::size_t offset, std::size_t len) {
   const std::size_t from = pos + window_buffer - offset;
-  const std::size_t head = std::min(len, window_buffer - from);
+  const std::size_t head = window_buffer - from;
   CopyApart(window + pos, window + from, head);
-  if (head < len) CopyMatch(window + pos + head, offset, len - head);
+  CopyMatch(window + pos + head, window, offset, len - head);
 }
 
 int LzxState::DecodeFrame(std::size_t frame_size) {
@@ -546,8 +598,7 @@ int LzxState::DecodeFrame(std::size_t frame_size) {
     const std::size_t run = std::min<std::size_t>(block_remaining, end - pos);
     if (block_type == 3) {
       if (run > limit - raw_pos) return MSPACK_ERR_DATAFORMAT;
-      std::memcpy(window + pos, input + raw_pos, run);
-      raw_pos += run;
+      CopyRaw(window + pos, run);
     } else if (block_type == 2) {
       result = DecodeRun<true>(pos, run);
     } else {
@@ -558,7 +609,7 @@ int LzxState::DecodeFrame(std::size_t frame_size) {
     block_remaining -= static_cast<std::uint32_t>(run);
   }
   // The frame ends on a word.
-  if (!byte_mode) bits.Drop(bits.n & 15);
+  if (!byte_mode) AlignToWord();
   return TakeOk(WithinInput(), MSPACK_ERR_DATAFORMAT);
 }
 
