@@ -15,6 +15,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace fdi {
 namespace {
@@ -97,15 +98,21 @@ inline void CopyApart(std::uint8_t* dest, const std::uint8_t* src, std::size_t l
   for (std::size_t i = 0; i < len; i += 16) std::memcpy(dest + i, src + i, 16);
 }
 
-// Copies `count` bytes from src to dest (the same place, or apart), the two
-// bytes of each word swapped. Reads and writes up to 7 bytes more.
+// Copies `count` bytes from src to dest (apart), the two bytes of each word
+// swapped; an odd last byte is copied as it is.
 void CopySwapped(std::uint8_t* dest, const std::uint8_t* src, std::size_t count) {
-  for (std::size_t i = 0; i < count; i += 8) {
+  std::size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
     std::uint64_t v;
     std::memcpy(&v, src + i, 8);
     v = (v >> 8 & 0x00FF00FF00FF00FFull) | (v & 0x00FF00FF00FF00FFull) << 8;
     std::memcpy(dest + i, &v, 8);
   }
+  for (; i + 2 <= count; i += 2) {
+    dest[i] = src[i + 1];
+    dest[i + 1] = src[i];
+  }
+  if (i < count) dest[i] = src[i];
 }
 
 std::uint32_t LoadLe32(const std::uint8_t* p) {
@@ -114,22 +121,30 @@ std::uint32_t LoadLe32(const std::uint8_t* p) {
 }
 
 // The next bits of the stream (from input whose words have their bytes
-// swapped), most significant first. Bits below the `n` counted ones are
-// zero or the stream's own next bits.
+// swapped), most significant first. Bits below the counted ones are zero or
+// the stream's own next bits.
 struct BitReader {
   const std::uint8_t* p;  // the next byte not yet counted in `buf`
   std::uint64_t buf;
+  // The bits counted in `buf` are n's low 6 bits; the rest of n is what
+  // DropEntry leaves there and means nothing.
   unsigned n;
 
+  unsigned Count() const { return n & 63; }
   // Leaves at least 56 bits counted. Reads 8 bytes at p.
   void Refill() {
-    buf |= LoadBe64(p) >> n;
-    p += (63 - n) >> 3;
-    n |= 56;  // n plus the bits of the bytes counted
+    buf |= LoadBe64(p) >> (n & 63);
+    p += ((63 - n) & 63) >> 3;
+    n |= 56;  // the count plus the bits of the bytes counted
   }
   void Drop(unsigned count) {
     buf <<= count;
     n -= count;
+  }
+  // Drops as many bits as a table entry's low byte gives (at most 31).
+  void DropEntry(std::uint32_t entry) {
+    buf <<= entry & 0xFF;
+    n -= entry;
   }
   // `count` 0 to 32 bits.
   std::uint32_t Read(unsigned count) {
@@ -139,16 +154,18 @@ struct BitReader {
   }
 };
 
-constexpr std::uint32_t kNoSymbol = 0xFFFF;
+constexpr std::uint32_t kNoSymbol = 0x7FFF;
+// Table entries at or above this point to a second-level table.
+constexpr std::uint32_t kPointerEntry = 0x80000000;
 // Main tree entries below this are literals.
 constexpr std::uint32_t kFirstMatchEntry = 256u << 16;
 
 // A decoding table for a canonical code of at most 16 bits: entries give
 // symbol << 16 | tag << 8 | length, the tag being the symbol's entry in the
-// `tags` given to Build (0 without them, at most 31); an entry with bit 15
-// set points to a second-level table (start << 16 | 0x8000 | its index bits
-// << 8). An empty code decodes every bit string to kNoSymbol, consuming
-// nothing.
+// `tags` given to Build (0 without them, at most 31); an entry with bit 31
+// set points to a second-level table (kPointerEntry | start << 16 | its
+// index bits << 8). An empty code decodes every bit string to kNoSymbol,
+// consuming nothing.
 template <unsigned kBits, unsigned kCapacity>
 struct HuffTable {
   std::uint32_t entries[kCapacity];
@@ -192,7 +209,7 @@ struct HuffTable {
     for (unsigned prefix = 0; prefix < (1u << kBits); ++prefix) {
       if (sub_bits[prefix] == 0) continue;
       if (free + (1u << sub_bits[prefix]) > kCapacity) return false;
-      entries[prefix] = free << 16 | 0x8000 | static_cast<unsigned>(sub_bits[prefix]) << 8;
+      entries[prefix] = kPointerEntry | free << 16 | static_cast<unsigned>(sub_bits[prefix]) << 8;
       free += 1u << sub_bits[prefix];
     }
     for (unsigned s = 0; s < count; ++s) {
@@ -202,8 +219,8 @@ struct HuffTable {
       const std::uint32_t pointer = entries[codes[s] >> extra];
       const unsigned bits = (pointer >> 8) & 0x1F;
       const unsigned low = codes[s] & ((1u << extra) - 1);
-      std::fill_n(entries + (pointer >> 16) + (low << (bits - extra)), 1u << (bits - extra),
-                  Entry(s, extra, tags));
+      std::fill_n(entries + ((pointer & ~kPointerEntry) >> 16) + (low << (bits - extra)),
+                  1u << (bits - extra), Entry(s, extra, tags));
     }
     return true;
   }
@@ -213,19 +230,21 @@ struct HuffTable {
     return symbol << 16 | tag << 8 | length;
   }
 
-  // The entry of the next symbol, whose bits are dropped. Needs at least 16
-  // bits counted in `in`.
-  std::uint32_t Lookup(BitReader& in) const {
-    std::uint32_t e = entries[in.buf >> (64 - kBits)];
-    if (e & 0x8000) [[unlikely]] {
+  // The first-level entry for the next bits.
+  std::uint32_t Peek(const BitReader& in) const { return entries[in.buf >> (64 - kBits)]; }
+  // The entry of the next symbol, from its first-level entry `e`; its bits
+  // are dropped.
+  std::uint32_t Finish(BitReader& in, std::uint32_t e) const {
+    if (e >= kPointerEntry) [[unlikely]] {
       in.Drop(kBits);
-      e = entries[(e >> 16) + (in.buf >> (64 - ((e >> 8) & 0x1F)))];
+      e = entries[((e & ~kPointerEntry) >> 16) + (in.buf >> (64 - ((e >> 8) & 0x1F)))];
     }
-    // Bits 5 to 7 are zero: a shift of the whole low byte costs no mask.
-    in.buf <<= e & 0xFF;
-    in.n -= e & 0x1F;
+    in.DropEntry(e);
     return e;
   }
+  // The entry of the next symbol, whose bits are dropped. Needs at least 16
+  // bits counted in `in`.
+  std::uint32_t Lookup(BitReader& in) const { return Finish(in, Peek(in)); }
   unsigned Decode(BitReader& in) const { return Lookup(in) >> 16; }
 };
 
@@ -287,7 +306,9 @@ struct LzxState {
     frame_index = 0;
   }
 
-  std::size_t ConsumedBits() const { return static_cast<std::size_t>(bits.p - input) * 8 - bits.n; }
+  std::size_t ConsumedBits() const {
+    return static_cast<std::size_t>(bits.p - input) * 8 - bits.Count();
+  }
   bool WithinInput() const { return byte_mode ? raw_pos <= limit : ConsumedBits() <= limit * 8; }
   const std::uint8_t* Guard() const { return input + limit + kGuard; }
 
@@ -318,14 +339,20 @@ int LzxState::TakeInput(const unsigned char* in, std::size_t in_bytes, bool last
   from = std::min(from, input_size) & ~std::size_t{1};
   const std::size_t keep = input_size - from;
   if (in_bytes > kInputCapacity - keep) return MSPACK_ERR_DATAFORMAT;
-  // An odd last byte goes back to its place before more of its word comes.
+  // An odd last byte goes back to its place, to be swapped with the first
+  // new one.
   if ((input_size & 1) != 0) input[input_size - 1] = input[input_size];
   std::memmove(input, input + from, keep);
-  if (in_bytes != 0) std::memcpy(input + keep, in, in_bytes);
+  if ((keep & 1) != 0 && in_bytes != 0) {
+    input[keep] = input[keep - 1];
+    input[keep - 1] = in[0];
+    CopySwapped(input + keep + 1, in + 1, in_bytes - 1);
+  } else {
+    CopySwapped(input + keep, in, in_bytes);
+  }
   input_size = keep + in_bytes;
   std::memset(input + input_size, 0, kInputPad);
-  const std::size_t swap_from = keep & ~std::size_t{1};
-  CopySwapped(input + swap_from, input + swap_from, input_size - swap_from);
+  if ((input_size & 1) != 0) std::swap(input[input_size - 1], input[input_size]);
   limit = input_size + (last ? kFinalZeros : 0);
   // Frames end on a word (bit mode) or a byte (byte mode), so the stream
   // goes on at a whole byte.
@@ -344,8 +371,7 @@ std::uint32_t LzxState::RawLe32(std::size_t at) const {
          static_cast<std::uint32_t>(StreamByte(at + 3)) << 24;
 }
 
-// Copies `count` bytes of an uncompressed block from raw_pos on. May write
-// up to 7 bytes more.
+// Copies `count` bytes of an uncompressed block from raw_pos on.
 void LzxState::CopyRaw(std::uint8_t* dest, std::size_t count) {
   std::size_t at = raw_pos;
   raw_pos += count;
@@ -353,7 +379,9 @@ void LzxState::CopyRaw(std::uint8_t* dest, std::size_t count) {
     *dest++ = StreamByte(at++);
     --count;
   }
-  CopySwapped(dest, input + at, count);
+  const std::size_t whole_words = count & ~std::size_t{1};
+  CopySwapped(dest, input + at, whole_words);
+  if (whole_words != count) dest[whole_words] = StreamByte(at + whole_words);
 }
 
 // Skips to the start of the next word unless at one.
@@ -476,22 +504,34 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
       result = MSPACK_ERR_DATAFORMAT;
       break;
     }
-    // Up to three main symbols (16 bits at most each) per refill.
+    // Up to three main symbols (16 bits at most each) per refill, and the
+    // literals among them taken straight from the first-level table.
     in.Refill();
-    std::uint32_t e = main.Lookup(in);
+    std::uint32_t e = main.Peek(in);
+    if (end - pos >= 3) {
+      if (e < kFirstMatchEntry) {
+        in.DropEntry(e);
+        win[pos] = static_cast<std::uint8_t>(e >> 16);
+        e = main.Peek(in);
+        if (e < kFirstMatchEntry) {
+          in.DropEntry(e);
+          win[pos + 1] = static_cast<std::uint8_t>(e >> 16);
+          e = main.Peek(in);
+          if (e < kFirstMatchEntry) {
+            in.DropEntry(e);
+            win[pos + 2] = static_cast<std::uint8_t>(e >> 16);
+            pos += 3;
+            continue;
+          }
+          ++pos;
+        }
+        ++pos;
+      }
+    }
+    e = main.Finish(in, e);
     if (e < kFirstMatchEntry) {
       win[pos++] = static_cast<std::uint8_t>(e >> 16);
-      if (pos == end) break;
-      e = main.Lookup(in);
-      if (e < kFirstMatchEntry) {
-        win[pos++] = static_cast<std::uint8_t>(e >> 16);
-        if (pos == end) break;
-        e = main.Lookup(in);
-        if (e < kFirstMatchEntry) {
-          win[pos++] = static_cast<std::uint8_t>(e >> 16);
-          continue;
-        }
-      }
+      continue;
     }
     // A match: its length symbol and footer take 37 bits at most.
     in.Refill();
