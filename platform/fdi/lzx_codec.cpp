@@ -101,12 +101,14 @@ inline void CopyApart(std::uint8_t* dest, const std::uint8_t* src, std::size_t l
 // Copies `count` bytes from src to dest (apart), the two bytes of each word
 // swapped; an odd last byte is copied as it is.
 void CopySwapped(std::uint8_t* dest, const std::uint8_t* src, std::size_t count) {
+  constexpr std::uint64_t kLow = 0x00FF00FF00FF00FFull;
   std::size_t i = 0;
-  for (; i + 8 <= count; i += 8) {
-    std::uint64_t v;
-    std::memcpy(&v, src + i, 8);
-    v = (v >> 8 & 0x00FF00FF00FF00FFull) | (v & 0x00FF00FF00FF00FFull) << 8;
-    std::memcpy(dest + i, &v, 8);
+  for (; i + 16 <= count; i += 16) {
+    std::uint64_t v[2];
+    std::memcpy(v, src + i, 16);
+    v[0] = (v[0] >> 8 & kLow) | (v[0] & kLow) << 8;
+    v[1] = (v[1] >> 8 & kLow) | (v[1] & kLow) << 8;
+    std::memcpy(dest + i, v, 16);
   }
   for (; i + 2 <= count; i += 2) {
     dest[i] = src[i + 1];
@@ -185,6 +187,25 @@ struct HuffTable {
       if (left < 0) return false;
     }
     if (left != 0) return false;
+    // The symbols in canonical order: by length, then by value.
+    unsigned first[18] = {};
+    for (unsigned len = 1; len <= 16; ++len) first[len + 1] = first[len] + counts[len];
+    std::uint16_t order[kMainSymbolsMax];
+    unsigned place[17];
+    std::copy_n(first, 17, place);
+    for (unsigned s = 0; s < count; ++s) {
+      if (lengths[s] != 0) order[place[lengths[s]]++] = static_cast<std::uint16_t>(s);
+    }
+    // Codes of up to kBits bits fill the table from its start, in that order.
+    std::uint32_t* at = entries;
+    for (unsigned len = 1; len <= kBits; ++len) {
+      const unsigned step = 1u << (kBits - len);
+      for (unsigned i = first[len]; i < first[len + 1]; ++i, at += step)
+        std::fill_n(at, step, Entry(order[i], len, tags));
+    }
+    if (first[kBits + 1] == first[17]) return true;
+    // Longer codes: the rest of the first level points to second-level
+    // tables, each as deep as the longest code under it needs.
     unsigned next[17] = {};
     counts[0] = 0;
     for (unsigned len = 1, code = 0; len <= 16; ++len) {
@@ -193,34 +214,27 @@ struct HuffTable {
     }
     std::uint16_t codes[kMainSymbolsMax];
     std::uint8_t sub_bits[1u << kBits] = {};
-    for (unsigned s = 0; s < count; ++s) {
-      const unsigned len = lengths[s];
-      if (len == 0) continue;
+    for (unsigned i = first[kBits + 1]; i < first[17]; ++i) {
+      const unsigned len = lengths[order[i]];
       const unsigned code = next[len]++;
-      codes[s] = static_cast<std::uint16_t>(code);
-      if (len <= kBits) {
-        std::fill_n(entries + (code << (kBits - len)), 1u << (kBits - len), Entry(s, len, tags));
-      } else {
-        std::uint8_t& bits = sub_bits[code >> (len - kBits)];
-        bits = static_cast<std::uint8_t>(std::max<unsigned>(bits, len - kBits));
-      }
+      codes[i] = static_cast<std::uint16_t>(code);
+      std::uint8_t& bits = sub_bits[code >> (len - kBits)];
+      bits = static_cast<std::uint8_t>(std::max<unsigned>(bits, len - kBits));
     }
     unsigned free = 1u << kBits;
-    for (unsigned prefix = 0; prefix < (1u << kBits); ++prefix) {
+    for (auto prefix = static_cast<unsigned>(at - entries); prefix < (1u << kBits); ++prefix) {
       if (sub_bits[prefix] == 0) continue;
       if (free + (1u << sub_bits[prefix]) > kCapacity) return false;
       entries[prefix] = kPointerEntry | free << 16 | static_cast<unsigned>(sub_bits[prefix]) << 8;
       free += 1u << sub_bits[prefix];
     }
-    for (unsigned s = 0; s < count; ++s) {
-      const unsigned len = lengths[s];
-      if (len <= kBits) continue;
-      const unsigned extra = len - kBits;
-      const std::uint32_t pointer = entries[codes[s] >> extra];
+    for (unsigned i = first[kBits + 1]; i < first[17]; ++i) {
+      const unsigned extra = lengths[order[i]] - kBits;
+      const std::uint32_t pointer = entries[codes[i] >> extra];
       const unsigned bits = (pointer >> 8) & 0x1F;
-      const unsigned low = codes[s] & ((1u << extra) - 1);
+      const unsigned low = codes[i] & ((1u << extra) - 1);
       std::fill_n(entries + ((pointer & ~kPointerEntry) >> 16) + (low << (bits - extra)),
-                  1u << (bits - extra), Entry(s, extra, tags));
+                  1u << (bits - extra), Entry(order[i], extra, tags));
     }
     return true;
   }
