@@ -335,7 +335,7 @@ struct LzxState {
   int ReadBlockHeader();
   template <bool kAligned>
   int DecodeRun(std::size_t pos, std::size_t run);
-  void CopyAcrossLap(std::size_t pos, std::size_t offset, std::size_t len);
+  bool CopyAcrossLap(std::size_t pos, std::size_t offset, std::size_t len);
   int DecodeFrame(std::size_t frame_size);
   void TranslateE8(unsigned char* out, std::size_t size) const;
 };
@@ -507,9 +507,16 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
   std::uint8_t* const win = window;
   const std::size_t end = pos + run;
   const std::uint8_t* const guard = Guard();
-  const unsigned slot_symbols = main_symbols - 256;
   // The folder offset of win[0]: 0 on the first lap, else past the window.
   const std::uint64_t lap_start = total - window_pos;
+  // What a match that reads before the buffer's start adds to its place:
+  // on the first lap, so much that it fails the check for crossing the
+  // buffer's end, and is refused there.
+  const std::size_t wrap = lap_start == 0 ? std::size_t{1} << 63 : window_buffer;
+  // Without a main tree, the first symbol fails (unless the input's end
+  // comes first).
+  if (main.entries[0] == kNoSymbol << 16)
+    return bits.p > guard ? MSPACK_ERR_DATAFORMAT : MSPACK_ERR_DECRUNCH;
   BitReader in = bits;
   std::uint32_t R0 = r0, R1 = r1, R2 = r2;
   int result = MSPACK_ERR_OK;
@@ -549,11 +556,9 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
     }
     // A match: its length symbol and footer take 37 bits at most.
     in.Refill();
+    // A symbol of the main tree (not empty) names a slot the window has,
+    // whose offsets all lie inside it.
     const unsigned symbol = (e >> 16) - 256;
-    if (symbol >= slot_symbols) {
-      result = MSPACK_ERR_DECRUNCH;
-      break;
-    }
     std::size_t len = (symbol & 7) + 2;
     const unsigned slot = symbol >> 3;
     if (len == 9) {
@@ -594,23 +599,25 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
       R2 = R0;
       R0 = offset;
     }
-    if (len > end - pos) {
+    // A repeated offset (from an uncompressed block's header) may be
+    // anything; a match reaches back at most the window.
+    if (slot < 3 && offset - 1u >= window_size) {
       result = MSPACK_ERR_DECRUNCH;
       break;
     }
-    // A match reaches back at most the window, and not before the folder.
-    if (offset - 1u >= window_size || offset > lap_start + pos) {
+    if (len > end - pos) {
       result = MSPACK_ERR_DECRUNCH;
       break;
     }
     // Before the buffer's start, the match reads from its end (the lap
     // before), and rarely on across it.
     std::size_t from = pos - offset;
-    if (offset > pos) from += window_buffer;
+    if (offset > pos) from += wrap;
     if (from + len <= window_buffer) [[likely]] {
       CopyMatch(win + pos, win + from, offset, len);
-    } else {
-      CopyAcrossLap(pos, offset, len);
+    } else if (!CopyAcrossLap(pos, offset, len)) {
+      result = MSPACK_ERR_DECRUNCH;
+      break;
     }
     pos += len;
   }
@@ -623,12 +630,15 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
 }
 
 // A match that starts reading at the buffer's end, in the lap before (a
-// frame or more behind `pos`), and goes on at its start.
-void LzxState::CopyAcrossLap(std::size_t pos, std::size_t offset, std::size_t len) {
+// frame or more behind `pos`), and goes on at its start; false, copying
+// nothing, for one that reaches back before the folder's start.
+bool LzxState::CopyAcrossLap(std::size_t pos, std::size_t offset, std::size_t len) {
+  if (offset > total - window_pos + pos) return false;
   const std::size_t from = pos + window_buffer - offset;
   const std::size_t head = window_buffer - from;
   CopyApart(window + pos, window + from, head);
   CopyMatch(window + pos + head, window, offset, len - head);
+  return true;
 }
 
 int LzxState::DecodeFrame(std::size_t frame_size) {
