@@ -82,7 +82,9 @@ constexpr std::size_t kCopySlack = 32;
 inline void CopyMatch(std::uint8_t* dest, const std::uint8_t* src, std::size_t distance,
                       std::size_t len) {
   if (distance >= 16) {
-    for (std::size_t i = 0; i < len; i += 16) std::memcpy(dest + i, src + i, 16);
+    // Most matches are 16 bytes or shorter: one piece.
+    std::memcpy(dest, src, 16);
+    for (std::size_t i = 16; i < len; i += 16) std::memcpy(dest + i, src + i, 16);
   } else if (distance >= 8) {
     for (std::size_t i = 0; i < len; i += 8) std::memcpy(dest + i, src + i, 8);
   } else if (distance == 1) {
@@ -525,8 +527,10 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
       result = MSPACK_ERR_DATAFORMAT;
       break;
     }
-    // Up to three main symbols (16 bits at most each) per refill, and the
-    // literals among them taken straight from the first-level table.
+    // Literals straight from the first-level table (11 bits at most each),
+    // up to three per refill when the run has room for them. The next
+    // symbol and what follows it (a match's length symbol and footer) take
+    // 53 bits at most.
     in.Refill();
     std::uint32_t e = main.Peek(in);
     if (end - pos >= 3) {
@@ -547,6 +551,7 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
           ++pos;
         }
         ++pos;
+        in.Refill();
       }
     }
     e = main.Finish(in, e);
@@ -554,8 +559,6 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
       win[pos++] = static_cast<std::uint8_t>(e >> 16);
       continue;
     }
-    // A match: its length symbol and footer take 37 bits at most.
-    in.Refill();
     // A symbol of the main tree (not empty) names a slot the window has,
     // whose offsets all lie inside it.
     const unsigned symbol = (e >> 16) - 256;
@@ -575,7 +578,10 @@ int LzxState::DecodeRun(std::size_t pos, std::size_t run) {
       std::uint32_t footer;
       if (kAligned && extra >= 3) {
         footer = in.Read(extra - 3) << 3;
-        const unsigned low = aligned.Decode(in);
+        // Aligned lengths have 3 bits: every code is in the first level.
+        const std::uint32_t entry = aligned.Peek(in);
+        in.DropEntry(entry);
+        const unsigned low = entry >> 16;
         if (low >= 8) {
           result = MSPACK_ERR_DECRUNCH;
           break;
