@@ -1,12 +1,14 @@
 // LZX decoding. The bit stream is made of 16-bit little-endian words, read
 // most significant bit first; the input is kept with each word's two bytes
 // swapped, so that it reads as big-endian bytes through a 64-bit buffer
-// filled up to seven bytes at a time. Each tree is a canonical Huffman code of at most 16 bits,
-// decoded through a table indexed by its next bits (and a second table for longer codes). A block
-// header gives its type (3 bits) and uncompressed size (24 bits); verbatim and aligned-offset
-// blocks then give their trees as changes from the lengths before, through a 20-symbol pretree; an
-// uncompressed block pads to the next word (a whole word when on one), gives R0 R1 R2 as u32 and
-// its raw bytes, and is followed by a pad byte when its size is odd.
+// filled up to seven bytes at a time. Each tree is a canonical Huffman code
+// of at most 16 bits, decoded through a table indexed by its next bits (and
+// a second table for longer codes). A block header gives its type (3 bits)
+// and uncompressed size (24 bits); verbatim and aligned-offset blocks then
+// give their trees as changes from the lengths before, through a 20-symbol
+// pretree; an uncompressed block pads to the next word (a whole word when
+// on one), gives R0 R1 R2 as u32 and its raw bytes, and is followed by a
+// pad byte when its size is odd.
 #include "fdi/lzx_codec.h"
 
 #include <mspack.h>
