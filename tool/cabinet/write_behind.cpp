@@ -12,7 +12,7 @@ namespace {
 
 // The ring that holds the bytes on their way: enough to keep the second
 // thread busy, small enough for the run's memory.
-constexpr std::size_t kRingBytes = 8u << 20;
+constexpr std::size_t kRingBytes = 4u << 20;
 // A write goes into the ring in pieces of at most this much.
 constexpr std::size_t kMaxPiece = kRingBytes / 4;
 // Work is handed over in batches of about this much, not task by task: a
