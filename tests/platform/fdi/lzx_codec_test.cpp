@@ -386,6 +386,18 @@ std::vector<Hostile> HostileStreams() {
   cases.push_back({"offset before the folder's first byte",
                    Stream().Put(0, 1).Verbatim(10, kA, kR0Len2).Put(1, 1).Done(), 10, true,
                    MSPACK_ERR_DECRUNCH});
+  // Slot 4 (one footer bit, base 4): offset 2 or 3, here after one literal.
+  cases.push_back(
+      {"explicit offset before the folder's first byte",
+       Stream().Put(0, 1).Verbatim(10, kA, 256 + 4 * 8).Put(0, 1).Put(1, 1).Put(0, 1).Done(), 10,
+       true, MSPACK_ERR_DECRUNCH});
+  cases.push_back({"empty main tree",
+                   [] {
+                     Stream s;
+                     s.Put(0, 1).Put(1, 3).Put(10, 24).Lengths(0, 256, {});
+                     return s.Lengths(256, 496, {}).Lengths(0, 249, {}).Put(0, 32).Done();
+                   }(),
+                   10, true, MSPACK_ERR_DECRUNCH});
   cases.push_back({"match longer than its block",
                    Stream().Put(0, 1).Verbatim(2, kA, kR0Len3).Put(0, 1).Put(1, 1).Done(), 10, true,
                    MSPACK_ERR_DECRUNCH});
