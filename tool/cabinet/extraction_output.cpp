@@ -14,6 +14,9 @@
 namespace {
 
 constexpr int kNewFileFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+// The failure noted when an entry can be given no place at all (not an
+// errno).
+constexpr int kNoPlace = -1;
 // Tries at a free temporary name before a replacement gives up.
 constexpr unsigned kTemporaryAttempts = 100;
 
@@ -99,7 +102,11 @@ bool ExtractionOutput::IsWritable(std::size_t entry) const {
   return entry < entries_.size() && entries_[entry].selected && !entries_[entry].unsafe;
 }
 
-int ExtractionOutput::TakeWriteError() { return behind_.TakeFailure(); }
+ExtractionOutput::WriteFailure ExtractionOutput::TakeWriteFailure() {
+  const int error = behind_.TakeFailure();
+  if (error == 0) return WriteFailure::kNone;
+  return error == kNoPlace ? WriteFailure::kNoPlace : WriteFailure::kNoRoom;
+}
 
 FolderState ExtractionOutput::EnsureFolder(const std::string& folder) {
   // Each folder is looked at once per run: the missing levels above it are
@@ -154,22 +161,35 @@ std::unique_ptr<EntryOutput> ExtractionOutput::OpenLater(std::size_t entry,
                                                          const std::string& path) {
   // The place lies in a folder this run made, where only this run's own
   // files stand: the file is created on the second thread, still
-  // exclusively. Should another run have put a file there meanwhile, it is
-  // replaced when whole, as any file that stood at the place; any other
-  // failure fails as a write does.
+  // exclusively, and what a create at once would do follows from there:
+  // - should another run have put a file there meanwhile, it is replaced
+  //   when whole, as any file that stood at the place;
+  // - a place the file system refuses (a name too long for it, a letter it
+  //   cannot hold) sends the entry under its File key;
+  // - where nothing can be had, the create fails as a write does.
   std::unique_ptr<EntryOutput> output(
       new EntryOutput(*this, entry, EntryOutput::Mode::kNew, files::UniqueFd(), path));
   output->file_->made = false;
-  auto create = [this, file = output->file_, folder = target_folder_ + entries_[entry].folder] {
+  auto create = [this, file = output->file_, folder = target_folder_ + entries_[entry].folder,
+                 under_key = target_folder_ + catalogue_[kFileKey].At(entry)] {
     file->fd = files::UniqueFd(open(file->path.c_str(), kNewFileFlags, 0666));
     if (!file->fd && errno == EEXIST) {
       file->fd = CreateTemporary(folder, &file->path);
       file->temporary = true;
+    } else if (!file->fd && (errno == ENOSPC || errno == EDQUOT)) {
+      behind_.NoteFailure(errno);
+      return;
+    }
+    if (!file->fd) {
+      file->fd = files::UniqueFd(open(under_key.c_str(), kNewFileFlags, 0666));
+      file->path = under_key;
+      file->temporary = false;
+      file->under_key = true;
     }
     if (file->fd) {
       file->made = true;
     } else {
-      behind_.NoteFailure(errno);
+      behind_.NoteFailure(kNoPlace);
     }
   };
   behind_.Then(create, nullptr);
@@ -241,7 +261,7 @@ bool ExtractionOutput::Finish(std::unique_ptr<EntryOutput> output, std::optional
       handed->Remove();
       return;
     }
-    if (mode == EntryOutput::Mode::kUnderKey) {
+    if (mode == EntryOutput::Mode::kUnderKey || handed->under_key) {
       landed = Landed::kUnderKey;
     } else if ((mode == EntryOutput::Mode::kNew && !handed->temporary) ||
                std::rename(handed->path.c_str(), place.c_str()) == 0) {

@@ -88,9 +88,12 @@ class ExtractionOutput {
   // to its place. False when it could not be kept (it is then removed).
   bool Finish(std::unique_ptr<EntryOutput> output, std::optional<time_t> written);
 
-  // Whether a write has failed since the last call, and why (an errno).
-  // Waits for the files handed to the second thread.
-  int TakeWriteError();
+  // Whether the second thread has failed since the last call: kNoRoom for
+  // a write, close or create that failed (a full disk, a quota), kNoPlace
+  // for an entry that could be given no place at all (as when a create on
+  // this thread fails). Waits for the files handed to the second thread.
+  enum class WriteFailure { kNone, kNoRoom, kNoPlace };
+  WriteFailure TakeWriteFailure();
 
   // Makes sure the folder of every selected entry exists and prints, under
   // `verbose`, one line per selected entry in catalogue order, as a move

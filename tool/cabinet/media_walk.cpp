@@ -174,8 +174,10 @@ void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::s
     const int result = CabExtract(job);
     // A write that failed on the writing thread fails its cabinet too, even
     // when the decoding had ended before it was known.
-    const bool write_failed = output_->TakeWriteError() != 0;
-    if (write_failed) ConsoleLine("ERROR: possibly disk_space not enough");
+    const ExtractionOutput::WriteFailure failure = output_->TakeWriteFailure();
+    if (failure == ExtractionOutput::WriteFailure::kNoRoom)
+      ConsoleLine("ERROR: possibly disk_space not enough");
+    const bool write_failed = failure != ExtractionOutput::WriteFailure::kNone;
     if (result != 0 || write_failed) {
       ConsoleLine("ERROR: cabinet \"" + shown_path + "\" could not be extracted");
     }

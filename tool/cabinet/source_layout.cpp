@@ -287,8 +287,10 @@ void CopyUncompressedFiles(const TMsiHandler& handler, ExtractionOutput& output,
     const bool copied = in && fstat(in.get(), &info) == 0 && S_ISREG(info.st_mode) &&
                         CopyThrough(in.get(), output, source.entry, info.st_mtime);
     // Waits for the writing thread: a failed write there fails the copy.
-    const bool write_failed = output.TakeWriteError() != 0;
-    if (write_failed) ConsoleLine("ERROR: possibly disk_space not enough");
+    const ExtractionOutput::WriteFailure failure = output.TakeWriteFailure();
+    if (failure == ExtractionOutput::WriteFailure::kNoRoom)
+      ConsoleLine("ERROR: possibly disk_space not enough");
+    const bool write_failed = failure != ExtractionOutput::WriteFailure::kNone;
     if (!copied || write_failed)
       ConsoleLine("ERROR: uncompressed file \"" + shown + "\" could not be copied");
   }

@@ -29,6 +29,9 @@ class WriteBehind {
     bool made = true;
     // `path` is a temporary name, renamed over the entry's place when whole.
     bool temporary = false;
+    // `path` is the entry's File key in the target folder, its place having
+    // been refused.
+    bool under_key = false;
 
     // Closes the file and removes it, when this run made it.
     void Remove();
@@ -50,8 +53,9 @@ class WriteBehind {
 
   // A write or close has failed since the failure was last taken.
   bool Failed() const { return error_.load() != 0; }
+  // `error`: an errno, or a nonzero code of the caller's own.
   void NoteFailure(int error);
-  // Drains, then gives the errno of the first failure (0 for none) and
+  // Drains, then gives the error of the first failure (0 for none) and
   // forgets it.
   int TakeFailure();
 

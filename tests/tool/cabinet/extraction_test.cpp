@@ -201,6 +201,22 @@ TEST_F(ExtractionTest, AnOutputFileThatCannotBeCreatedStopsItsCabinet) {
   // The folder in the way is the user's: it is not moved into the tree.
   EXPECT_TRUE(fs::is_directory(out_ + "/FB/inside"));
   EXPECT_TRUE(fs::is_directory(out_ + "/SourceDir/MyApp/b.txt/inside"));
+
+  // A name the file system refuses (longer than a name may be), in a
+  // folder this run makes: the entry ends under its File key.
+  AppFile long_name{"FL", std::string(300, 'n') + ".txt", "long"};
+  WritePackage({kA, long_name}, {"#A.cab"}, {{"A.cab", Cabinet({kA, long_name})}});
+  fs::remove_all(out_);
+  EXPECT_EQ(Extract({"x", package_, "*", out_}), "Extract from inside CAB: A.cab\r\n2/2 files\r\n");
+  EXPECT_EQ(ReadFile(out_ + "/FL"), "long");
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/a.txt"), kA.data);
+  // ... and where the File key is taken too, the copy stops there.
+  fs::remove_all(out_ + "/SourceDir");
+  WriteFile(out_ + "/FL", "mine");
+  EXPECT_EQ(Extract({"x", package_, "*", out_}),
+            "Extract from inside CAB: A.cab\r\nERROR: cabinet \"" + out_ +
+                "/A.cab\" could not be extracted\r\n2/2 files\r\n");
+  EXPECT_EQ(ReadFile(out_ + "/FL"), "mine");
 }
 
 TEST_F(ExtractionTest, EveryCompressionDecodesToTheSameFiles) {
