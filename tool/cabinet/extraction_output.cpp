@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string_view>
+#include <unordered_map>
 
 #include "cabinet/safe_names.h"
 #include "catalogue/names.h"
@@ -86,6 +88,10 @@ ExtractionOutput::ExtractionOutput(std::string target_folder, const CatalogueSto
     : target_folder_(std::move(target_folder)), catalogue_(catalogue) {
   const std::size_t count = catalogue[kFileKey].Count();
   entries_.resize(count);
+  // Folders and places by number, so that each is looked up once here and
+  // not by its name for every entry extracted.
+  std::unordered_map<std::string_view, std::size_t> folder_ids;
+  std::unordered_map<std::string_view, std::size_t> place_ids;
   for (std::size_t i = 0; i < count; ++i) {
     const std::string& path = catalogue[kSelectedPath].At(i);
     if (path.empty()) continue;
@@ -95,7 +101,17 @@ ExtractionOutput::ExtractionOutput(std::string target_folder, const CatalogueSto
     entry.unsafe = !IsSafeFileName(catalogue[kFileKey].At(i)) || !IsSafeTargetPath(path, name);
     entry.folder = path;
     entry.place = path + name;
+    entry.folder_id = folder_ids.try_emplace(entry.folder, folder_ids.size()).first->second;
+    entry.place_id = place_ids.try_emplace(entry.place, place_ids.size()).first->second;
   }
+  places_.resize(place_ids.size());
+  entry_folders_.resize(folder_ids.size());
+}
+
+FolderState ExtractionOutput::EnsureFolderOf(const Entry& entry) {
+  std::optional<FolderState>& state = entry_folders_[entry.folder_id];
+  if (!state) state = EnsureFolder(entry.folder);
+  return *state;
 }
 
 bool ExtractionOutput::IsWritable(std::size_t entry) const {
@@ -170,19 +186,18 @@ std::unique_ptr<EntryOutput> ExtractionOutput::OpenLater(std::size_t entry,
   std::unique_ptr<EntryOutput> output(
       new EntryOutput(*this, entry, EntryOutput::Mode::kNew, files::UniqueFd(), path));
   output->file_->made = false;
-  auto create = [this, file = output->file_, folder = target_folder_ + entries_[entry].folder,
-                 under_key = target_folder_ + catalogue_[kFileKey].At(entry)] {
+  auto create = [this, file = output->file_, entry] {
     file->fd = files::UniqueFd(open(file->path.c_str(), kNewFileFlags, 0666));
     if (!file->fd && errno == EEXIST) {
-      file->fd = CreateTemporary(folder, &file->path);
+      file->fd = CreateTemporary(target_folder_ + entries_[entry].folder, &file->path);
       file->temporary = true;
     } else if (!file->fd && (errno == ENOSPC || errno == EDQUOT)) {
       behind_.NoteFailure(errno);
       return;
     }
     if (!file->fd) {
-      file->fd = files::UniqueFd(open(under_key.c_str(), kNewFileFlags, 0666));
-      file->path = under_key;
+      file->path = target_folder_ + catalogue_[kFileKey].At(entry);
+      file->fd = files::UniqueFd(open(file->path.c_str(), kNewFileFlags, 0666));
       file->temporary = false;
       file->under_key = true;
     }
@@ -199,9 +214,9 @@ std::unique_ptr<EntryOutput> ExtractionOutput::OpenLater(std::size_t entry,
 std::unique_ptr<EntryOutput> ExtractionOutput::Open(std::size_t entry) {
   if (!IsWritable(entry)) return nullptr;
   const Entry& info = entries_[entry];
-  const FolderState folder = EnsureFolder(info.folder);
+  const FolderState folder = EnsureFolderOf(info);
   if (folder == FolderState::kUnusable) return OpenUnderKey(entry);
-  PlaceState& place = places_[info.place];
+  PlaceState& place = places_[info.place_id];
   if (place.ours && place.writer > entry) {
     // A later entry of the catalogue has this place already and keeps it.
     return std::unique_ptr<EntryOutput>(
@@ -240,35 +255,35 @@ bool ExtractionOutput::Finish(std::unique_ptr<EntryOutput> output, std::optional
   std::shared_ptr<WriteBehind::File> handed = std::move(file.file_);
   if (!handed) return false;
   const EntryOutput::Mode mode = file.mode_;
-  std::string place;
   if (mode != EntryOutput::Mode::kUnderKey) {
-    place = target_folder_ + entries_[entry].place;
     // The place is this entry's from now on, for the entries that follow.
-    PlaceState& state = places_[entries_[entry].place];
+    PlaceState& state = places_[entries_[entry].place_id];
     state.ours = true;
     state.writer = entry;
   }
-  const std::string under_key = target_folder_ + catalogue_[kFileKey].At(entry);
-  Landed& landed = entries_[entry].landed;
-  WriteBehind& behind = behind_;
-  auto end = [handed, written, mode, place, under_key, &landed, &behind] {
+  // The paths are made on the second thread, where they are needed; the
+  // entries' names do not change while it runs.
+  auto end = [this, handed, written, mode, entry] {
     if (written) {
       const timespec times[2] = {{0, UTIME_OMIT}, {*written, 0}};
       futimens(handed->fd.get(), times);
     }
     if (!handed->fd.Close()) {
-      behind.NoteFailure(errno);
+      behind_.NoteFailure(errno);
       handed->Remove();
       return;
     }
+    Landed& landed = entries_[entry].landed;
     if (mode == EntryOutput::Mode::kUnderKey || handed->under_key) {
       landed = Landed::kUnderKey;
     } else if ((mode == EntryOutput::Mode::kNew && !handed->temporary) ||
-               std::rename(handed->path.c_str(), place.c_str()) == 0) {
+               std::rename(handed->path.c_str(),
+                           (target_folder_ + entries_[entry].place).c_str()) == 0) {
       landed = Landed::kInTree;
     } else {
       // Something that is not a file stands at the place: the entry ends
       // under its File key, unless something stands there too.
+      const std::string under_key = target_folder_ + catalogue_[kFileKey].At(entry);
       if (link(handed->path.c_str(), under_key.c_str()) == 0) landed = Landed::kUnderKey;
       unlink(handed->path.c_str());
     }
@@ -287,10 +302,10 @@ std::size_t ExtractionOutput::Place(bool verbose) {
     ++placed;
     // Reported when extraction began; such an entry never reaches the disk.
     if (info.unsafe) continue;
-    EnsureFolder(info.folder);
+    EnsureFolderOf(info);
     bool renamed = false;
     if (info.landed == Landed::kInTree) {
-      PlaceState& place = places_[info.place];
+      PlaceState& place = places_[info.place_id];
       renamed = !place.existed_before && !place.reported_filled;
       place.reported_filled = true;
     }

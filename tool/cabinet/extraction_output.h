@@ -110,6 +110,9 @@ class ExtractionOutput {
     bool unsafe = false;
     std::string folder;  // directory path, relative to the target folder
     std::string place;   // directory path + long name
+    // The folder's and the place's numbers: entries that share one share it.
+    std::size_t folder_id = 0;
+    std::size_t place_id = 0;
     Landed landed = Landed::kNo;
   };
   struct PlaceState {
@@ -120,6 +123,8 @@ class ExtractionOutput {
   };
 
   FolderState EnsureFolder(const std::string& folder);
+  // EnsureFolder for an entry's folder, remembered by its number.
+  FolderState EnsureFolderOf(const Entry& entry);
   std::unique_ptr<EntryOutput> OpenUnderKey(std::size_t entry);
   std::unique_ptr<EntryOutput> OpenLater(std::size_t entry, const std::string& path);
   files::UniqueFd CreateTemporary(const std::string& folder, std::string* path);
@@ -127,8 +132,9 @@ class ExtractionOutput {
   std::string target_folder_;
   const CatalogueStore& catalogue_;
   std::vector<Entry> entries_;
-  std::unordered_map<std::string, PlaceState> places_;
-  std::unordered_map<std::string, FolderState> folders_;  // by relative folder
+  std::vector<PlaceState> places_;                         // by place number
+  std::vector<std::optional<FolderState>> entry_folders_;  // by folder number
+  std::unordered_map<std::string, FolderState> folders_;   // by relative folder
   // Temporary names are taken on both threads.
   std::atomic<unsigned> temporary_count_{0};
   // Last, so that it has done its work before the rest goes.
