@@ -63,8 +63,11 @@ listing() { (cd "$1" && find . -type f -exec wc -c {} + | grep -v ' total$' | so
 
 "$tarvelin" >"$work/tarvelin.out" 2>&1 &
 tarvelin_pid=$!
-"$drag_source" "$work/pkgs/setup.msi" >"$work/source.out" 2>&1 &
-source_pid=$!
+start_source() {
+  "$drag_source" "$work/pkgs/setup.msi" >"$work/source.out" 2>&1 &
+  source_pid=$!
+}
+start_source
 stop() {
   kill -TERM "$tarvelin_pid" "$source_pid" 2>/dev/null || true
 }
@@ -73,7 +76,21 @@ trap stop EXIT
 visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
 found() { [ -n "$(visible "$1")" ]; }
 poll found '^Tarvelin$' || fail "the tarvelin window did not show"
-poll found '^tarvelin drag source$' || fail "the drag source did not show"
+# What stands on the display, for a failure's message.
+report() {
+  echo "source running: $(kill -0 "$source_pid" 2>/dev/null && echo yes || echo no);" \
+    "windows: $(xdotool search --name . getwindowname %@ 2>/dev/null | tr '\n' '|');" \
+    "source output: $(cat "$work/source.out")"
+}
+# Now and then (seen once in about fifty runs, beside other tests) the
+# source's window never shows: it is started once more before the test
+# gives up, and what was seen is printed.
+if ! poll found '^tarvelin drag source$'; then
+  echo "the drag source did not show at first: $(report)" >&2
+  kill -TERM "$source_pid" 2>/dev/null || true
+  start_source
+  poll found '^tarvelin drag source$' || fail "the drag source did not show: $(report)"
+fi
 window=$(visible '^Tarvelin$')
 source_window=$(visible '^tarvelin drag source$')
 
