@@ -49,6 +49,8 @@ EntryOutput::EntryOutput(ExtractionOutput& owner, std::size_t entry, Mode mode, 
     file_ = std::make_shared<WriteBehind::File>();
     file_->fd = std::move(fd);
     file_->path = std::move(path);
+    file_->temporary = mode == Mode::kReplace;
+    file_->under_key = mode == Mode::kUnderKey;
   }
 }
 
@@ -263,7 +265,7 @@ bool ExtractionOutput::Finish(std::unique_ptr<EntryOutput> output, std::optional
   }
   // The paths are made on the second thread, where they are needed; the
   // entries' names do not change while it runs.
-  auto end = [this, handed, written, mode, entry] {
+  auto end = [this, handed, written, entry] {
     if (written) {
       const timespec times[2] = {{0, UTIME_OMIT}, {*written, 0}};
       futimens(handed->fd.get(), times);
@@ -274,9 +276,11 @@ bool ExtractionOutput::Finish(std::unique_ptr<EntryOutput> output, std::optional
       return;
     }
     Landed& landed = entries_[entry].landed;
-    if (mode == EntryOutput::Mode::kUnderKey || handed->under_key) {
+    // Where the file lies says where it goes: a temporary one over its
+    // place, one under its File key nowhere else.
+    if (handed->under_key) {
       landed = Landed::kUnderKey;
-    } else if ((mode == EntryOutput::Mode::kNew && !handed->temporary) ||
+    } else if (!handed->temporary ||
                std::rename(handed->path.c_str(),
                            (target_folder_ + entries_[entry].place).c_str()) == 0) {
       landed = Landed::kInTree;
