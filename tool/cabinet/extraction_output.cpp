@@ -1,21 +1,16 @@
 #include "cabinet/extraction_output.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <string_view>
 #include <unordered_map>
 
 #include "cabinet/safe_names.h"
-#include "catalogue/names.h"
 #include "console/console.h"
 
 namespace {
 
-constexpr int kNewFileFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
 // The failure noted when an entry can be given no place at all (not an
 // errno).
 constexpr int kNoPlace = -1;
@@ -23,36 +18,31 @@ constexpr int kNoPlace = -1;
 constexpr unsigned kTemporaryAttempts = 100;
 
 using FolderState = ExtractionOutput::FolderState;
+using Node = DirectoryTree::Node;
 
-// Makes one folder level and tells what stands there afterwards (a level
-// such as "a/./" stands there already).
-FolderState MakeFolder(const std::string& path) {
-  if (mkdir(path.c_str(), 0777) == 0) return FolderState::kMade;
-  struct stat info {};
-  if (errno == EEXIST && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-    return FolderState::kStood;
-  return FolderState::kUnusable;
+// A place of the tree: a folder and a long name in it.
+struct PlaceKey {
+  Node folder;
+  std::string_view name;
+  bool operator==(const PlaceKey&) const = default;
+};
+struct PlaceKeyHash {
+  std::size_t operator()(const PlaceKey& key) const {
+    return std::hash<std::string_view>()(key.name) * 31 + key.folder;
+  }
+};
+
+bool IsSafeLongName(std::string_view name) {
+  return name != ".." && name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
 }
 
-std::string ParentFolder(const std::string& folder) {
-  // "a/b/" -> "a/"; "a/" -> "".
-  std::size_t end = folder.size() >= 2 ? folder.rfind('/', folder.size() - 2) : std::string::npos;
-  return end == std::string::npos ? std::string() : folder.substr(0, end + 1);
-}
+bool NoRoom(int error) { return error == ENOSPC || error == EDQUOT; }
 
 }  // namespace
 
-EntryOutput::EntryOutput(ExtractionOutput& owner, std::size_t entry, Mode mode, files::UniqueFd fd,
-                         std::string path)
-    : owner_(owner), entry_(entry), mode_(mode) {
-  if (mode != Mode::kDiscard) {
-    file_ = std::make_shared<WriteBehind::File>();
-    file_->fd = std::move(fd);
-    file_->path = std::move(path);
-    file_->temporary = mode == Mode::kReplace;
-    file_->under_key = mode == Mode::kUnderKey;
-  }
-}
+EntryOutput::EntryOutput(ExtractionOutput& owner, std::size_t entry, Mode mode,
+                         std::shared_ptr<OutputFile> file)
+    : owner_(owner), entry_(entry), mode_(mode), file_(std::move(file)) {}
 
 EntryOutput::~EntryOutput() { Abandon(); }
 
@@ -61,15 +51,21 @@ unsigned EntryOutput::Write(const void* buffer, unsigned count) {
   // A write that failed on the second thread fails the one at hand, so that
   // the cabinet stops as it would have there.
   if (!file_ || owner_.behind_.Failed()) return static_cast<unsigned>(-1);
-  owner_.behind_.Write(file_, buffer, count);
+  owner_.behind_.Write(WriteBehind::Descriptor(file_, &file_->fd), buffer, count);
   return count;
 }
 
 long EntryOutput::Seek(long distance, int origin) {
-  if (mode_ == Mode::kDiscard) return distance == 0 && origin == SEEK_SET ? 0 : -1;
+  if (distance != 0 || origin != SEEK_SET) return -1;
+  if (mode_ == Mode::kDiscard) return 0;
   if (!file_) return -1;
-  owner_.behind_.Drain();
-  return static_cast<long>(lseek(file_->fd.get(), distance, origin));
+  // In order with the writes: no need to wait for them.
+  owner_.behind_.Then(
+      [file = file_, &behind = owner_.behind_] {
+        if (!files::Rewind(file->fd.get())) behind.NoteFailure(errno);
+      },
+      nullptr);
+  return 0;
 }
 
 int EntryOutput::Close() {
@@ -79,45 +75,54 @@ int EntryOutput::Close() {
 
 void EntryOutput::Abandon() {
   if (!file_) return;
-  // Only a file this run made is removed (one made exclusively, or under a
-  // temporary name).
-  auto remove = [file = file_] { file->Remove(); };
+  auto remove = [&owner = owner_, file = file_] { owner.Remove(*file); };
   owner_.behind_.Then(remove, remove);
   file_.reset();
 }
 
-ExtractionOutput::ExtractionOutput(std::string target_folder, const CatalogueStore& catalogue)
-    : target_folder_(std::move(target_folder)), catalogue_(catalogue) {
-  const std::size_t count = catalogue[kFileKey].Count();
+ExtractionOutput::ExtractionOutput(std::string target_folder, const PackageFiles& files,
+                                   const FolderColumn& selected)
+    : target_folder_(std::move(target_folder)),
+      tree_(target_folder_),
+      files_(files),
+      folders_(files.tree()) {
+  const std::size_t count = files.size();
   entries_.resize(count);
-  // Folders and places by number, so that each is looked up once here and
-  // not by its name for every entry extracted.
-  std::unordered_map<std::string_view, std::size_t> folder_ids;
-  std::unordered_map<std::string_view, std::size_t> place_ids;
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::string& path = catalogue[kSelectedPath].At(i);
-    if (path.empty()) continue;
+  // Places by number, so that each is looked up once here and not by its
+  // name for every entry extracted.
+  std::unordered_map<PlaceKey, std::uint32_t, PlaceKeyHash> place_ids;
+  for (std::size_t i = 0; i < count && i < selected.Count(); ++i) {
+    if (!selected.IsSelected(i)) continue;
     Entry& entry = entries_[i];
     entry.selected = true;
-    const std::string name = LongFileName(catalogue[kFileName].At(i));
-    entry.unsafe = !IsSafeFileName(catalogue[kFileKey].At(i)) || !IsSafeTargetPath(path, name);
-    entry.folder = path;
-    entry.place = path + name;
-    entry.folder_id = folder_ids.try_emplace(entry.folder, folder_ids.size()).first->second;
-    entry.place_id = place_ids.try_emplace(entry.place, place_ids.size()).first->second;
+    entry.folder = selected.At(i);
+    const std::string_view name = files.long_name(i);
+    // A folder too deep for a path sends the entry under its File key
+    // whatever its names, so only the key must be safe then.
+    entry.unsafe =
+        !IsSafeFileName(files.key(i)) || (!folders_.too_deep(entry.folder) &&
+                                          (folders_.unsafe(entry.folder) || !IsSafeLongName(name)));
+    const auto id = static_cast<std::uint32_t>(place_ids.size());
+    entry.place = place_ids.try_emplace(PlaceKey{entry.folder, name}, id).first->second;
   }
   places_.resize(place_ids.size());
-  entry_folders_.resize(folder_ids.size());
-}
-
-FolderState ExtractionOutput::EnsureFolderOf(const Entry& entry) {
-  std::optional<FolderState>& state = entry_folders_[entry.folder_id];
-  if (!state) state = EnsureFolder(entry.folder);
-  return *state;
+  folder_states_.resize(folders_.size());
 }
 
 bool ExtractionOutput::IsWritable(std::size_t entry) const {
   return entry < entries_.size() && entries_[entry].selected && !entries_[entry].unsafe;
+}
+
+bool ExtractionOutput::IsTooDeep(std::size_t entry) const {
+  return IsWritable(entry) && folders_.too_deep(entries_[entry].folder);
+}
+
+std::string ExtractionOutput::PlaceText(std::size_t entry) const {
+  const Entry& info = entries_.at(entry);
+  if (!info.selected || folders_.too_deep(info.folder)) return std::string(files_.key(entry));
+  std::string text = folders_.Path(info.folder);
+  text += files_.long_name(entry);
+  return text;
 }
 
 ExtractionOutput::WriteFailure ExtractionOutput::TakeWriteFailure() {
@@ -126,57 +131,101 @@ ExtractionOutput::WriteFailure ExtractionOutput::TakeWriteFailure() {
   return error == kNoPlace ? WriteFailure::kNoPlace : WriteFailure::kNoRoom;
 }
 
-FolderState ExtractionOutput::EnsureFolder(const std::string& folder) {
-  // Each folder is looked at once per run: the missing levels above it are
-  // found by walking up, then made from the top down.
-  std::vector<std::string> missing;
-  std::string level = folder;
-  FolderState state = FolderState::kStood;  // the target folder itself
-  while (!level.empty()) {
-    auto known = folders_.find(level);
-    if (known != folders_.end()) {
-      state = known->second;
-      break;
-    }
-    const std::string path = target_folder_ + level;
-    if (mkdir(path.c_str(), 0777) == 0) {
-      folders_[level] = state = FolderState::kMade;
-      break;
-    }
-    if (errno != ENOENT) {
-      folders_[level] = state = MakeFolder(path);
-      break;
-    }
-    missing.push_back(level);
-    level = ParentFolder(level);
+int ExtractionOutput::OpenFolder(FolderCursor& cursor, std::optional<Node> node) const {
+  if (!node) return tree_.top();
+  if (cursor.node != node) {
+    cursor.node = node;
+    cursor.fd = tree_.OpenFolder(folders_.Path(*node));
   }
-  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    if (state != FolderState::kUnusable) state = MakeFolder(target_folder_ + *it);
-    folders_[*it] = state;
-  }
-  return folder.empty() ? FolderState::kStood : folders_[folder];
+  return cursor.fd.get();
 }
 
-files::UniqueFd ExtractionOutput::CreateTemporary(const std::string& folder, std::string* path) {
+FolderState ExtractionOutput::MakeLevels(Node node, files::UniqueFd& fd) {
+  const std::string& segment = folders_.segment(node);
+  FolderState state = FolderState::kStood;
+  std::size_t start = 0;
+  while (start < segment.size()) {
+    std::size_t end = segment.find('/', start);
+    if (end == std::string::npos) end = segment.size();
+    const std::string_view level = std::string_view(segment).substr(start, end - start);
+    start = end + 1;
+    if (level.empty()) continue;
+    if (level == ".") {
+      state = FolderState::kStood;  // the folder it stands in
+      continue;
+    }
+    switch (files::TargetTree::MakeFolder(fd.get(), level)) {
+      case files::TargetTree::Level::kMade:
+        state = FolderState::kMade;
+        break;
+      case files::TargetTree::Level::kStood:
+        state = FolderState::kStood;
+        break;
+      case files::TargetTree::Level::kLink: {
+        std::string link = target_folder_;
+        const Node parent = folders_.parent(node);
+        if (parent != DirectoryTree::kNoNode) folders_.AppendPath(parent, link);
+        link.append(segment, 0, end);
+        ConsoleLine("ERROR: symbolic link \"" + link + "\" is not followed");
+        return FolderState::kUnusable;
+      }
+      case files::TargetTree::Level::kBlocked:
+        return FolderState::kUnusable;
+    }
+    fd = files::TargetTree::OpenChild(fd.get(), level);
+    if (!fd) return FolderState::kUnusable;
+  }
+  return state;
+}
+
+FolderState ExtractionOutput::EnsureFolder(Node node) {
+  if (folder_states_[node]) return *folder_states_[node];
+  // The folders not looked at yet, from this one up; then each is made
+  // from the top down, in the folder made before it.
+  std::vector<Node> pending;
+  Node known = node;
+  while (known != DirectoryTree::kNoNode && !folder_states_[known]) {
+    pending.push_back(known);
+    known = folders_.parent(known);
+  }
+  FolderState state =
+      known == DirectoryTree::kNoNode ? FolderState::kStood : *folder_states_[known];
+  files::UniqueFd fd;
+  if (state != FolderState::kUnusable && !folders_.too_deep(pending.back()))
+    fd = tree_.OpenFolder(known == DirectoryTree::kNoNode ? "" : folders_.Path(known));
+  if (!fd) state = FolderState::kUnusable;
+  for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
+    // A folder deeper than any path cannot be named, so it is not made.
+    if (state != FolderState::kUnusable && folders_.too_deep(*it)) state = FolderState::kUnusable;
+    if (state != FolderState::kUnusable) state = MakeLevels(*it, fd);
+    folder_states_[*it] = state;
+  }
+  return state;
+}
+
+files::UniqueFd ExtractionOutput::CreateTemporary(int folder, std::string* name) {
   for (unsigned attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
-    *path =
-        folder + ".pandrel-" + std::to_string(getpid()) + "-" + std::to_string(temporary_count_++);
-    files::UniqueFd fd(open(path->c_str(), kNewFileFlags, 0666));
+    files::UniqueFd fd = files::CreateTemporaryFile(folder, temporary_count_++, name);
     if (fd || errno != EEXIST) return fd;
   }
   return files::UniqueFd();
 }
 
-std::unique_ptr<EntryOutput> ExtractionOutput::OpenUnderKey(std::size_t entry) {
-  std::string path = target_folder_ + catalogue_[kFileKey].At(entry);
-  files::UniqueFd fd(open(path.c_str(), kNewFileFlags, 0666));
-  if (!fd) return nullptr;
-  return std::unique_ptr<EntryOutput>(
-      new EntryOutput(*this, entry, EntryOutput::Mode::kUnderKey, std::move(fd), std::move(path)));
+std::unique_ptr<EntryOutput> ExtractionOutput::MakeOutput(std::size_t entry, EntryOutput::Mode mode,
+                                                          std::shared_ptr<OutputFile> file) {
+  return std::unique_ptr<EntryOutput>(new EntryOutput(*this, entry, mode, std::move(file)));
 }
 
-std::unique_ptr<EntryOutput> ExtractionOutput::OpenLater(std::size_t entry,
-                                                         const std::string& path) {
+std::unique_ptr<EntryOutput> ExtractionOutput::OpenUnderKey(std::size_t entry) {
+  auto file = std::make_shared<OutputFile>();
+  file->name = files_.key(entry);
+  file->fd = files::CreateNewFile(tree_.top(), file->name, nullptr);
+  if (!file->fd) return nullptr;
+  file->lies = OutputFile::Lies::kUnderKey;
+  return MakeOutput(entry, EntryOutput::Mode::kUnderKey, std::move(file));
+}
+
+std::unique_ptr<EntryOutput> ExtractionOutput::OpenLater(std::size_t entry) {
   // The place lies in a folder this run made, where only this run's own
   // files stand: the file is created on the second thread, still
   // exclusively, and what a create at once would do follows from there:
@@ -185,23 +234,26 @@ std::unique_ptr<EntryOutput> ExtractionOutput::OpenLater(std::size_t entry,
   // - a place the file system refuses (a name too long for it, a letter it
   //   cannot hold) sends the entry under its File key;
   // - where nothing can be had, the create fails as a write does.
-  std::unique_ptr<EntryOutput> output(
-      new EntryOutput(*this, entry, EntryOutput::Mode::kNew, files::UniqueFd(), path));
-  output->file_->made = false;
-  auto create = [this, file = output->file_, entry] {
-    file->fd = files::UniqueFd(open(file->path.c_str(), kNewFileFlags, 0666));
-    if (!file->fd && errno == EEXIST) {
-      file->fd = CreateTemporary(target_folder_ + entries_[entry].folder, &file->path);
-      file->temporary = true;
-    } else if (!file->fd && (errno == ENOSPC || errno == EDQUOT)) {
-      behind_.NoteFailure(errno);
+  auto file = std::make_shared<OutputFile>();
+  file->folder = entries_[entry].folder;
+  file->name = files_.long_name(entry);
+  file->made = false;
+  auto create = [this, file, entry] {
+    int error = 0;
+    const int folder = OpenFolder(writing_cursor_, file->folder);
+    if (folder >= 0) file->fd = files::CreateNewFile(folder, file->name, &error);
+    if (!file->fd && error == EEXIST) {
+      file->fd = CreateTemporary(folder, &file->name);
+      file->lies = OutputFile::Lies::kTemporary;
+    } else if (!file->fd && NoRoom(error)) {
+      behind_.NoteFailure(error);
       return;
     }
     if (!file->fd) {
-      file->path = target_folder_ + catalogue_[kFileKey].At(entry);
-      file->fd = files::UniqueFd(open(file->path.c_str(), kNewFileFlags, 0666));
-      file->temporary = false;
-      file->under_key = true;
+      file->folder.reset();
+      file->name = files_.key(entry);
+      file->fd = files::CreateNewFile(tree_.top(), file->name, nullptr);
+      file->lies = OutputFile::Lies::kUnderKey;
     }
     if (file->fd) {
       file->made = true;
@@ -210,89 +262,99 @@ std::unique_ptr<EntryOutput> ExtractionOutput::OpenLater(std::size_t entry,
     }
   };
   behind_.Then(create, nullptr);
-  return output;
+  return MakeOutput(entry, EntryOutput::Mode::kNew, std::move(file));
 }
 
 std::unique_ptr<EntryOutput> ExtractionOutput::Open(std::size_t entry) {
   if (!IsWritable(entry)) return nullptr;
   const Entry& info = entries_[entry];
-  const FolderState folder = EnsureFolderOf(info);
-  if (folder == FolderState::kUnusable) return OpenUnderKey(entry);
-  PlaceState& place = places_[info.place_id];
+  const FolderState state = EnsureFolder(info.folder);
+  if (state == FolderState::kUnusable) return OpenUnderKey(entry);
+  PlaceState& place = places_[info.place];
   if (place.ours && place.writer > entry) {
     // A later entry of the catalogue has this place already and keeps it.
-    return std::unique_ptr<EntryOutput>(
-        new EntryOutput(*this, entry, EntryOutput::Mode::kDiscard, files::UniqueFd(), {}));
+    return MakeOutput(entry, EntryOutput::Mode::kDiscard, nullptr);
   }
-  const std::string path = target_folder_ + info.place;
+  if (!place.ours && state == FolderState::kMade) return OpenLater(entry);
+  const int folder = OpenFolder(decoding_cursor_, info.folder);
+  if (folder < 0) return OpenUnderKey(entry);
+  auto file = std::make_shared<OutputFile>();
+  file->folder = info.folder;
   if (!place.ours) {
-    if (folder == FolderState::kMade) return OpenLater(entry, path);
-    files::UniqueFd fd(open(path.c_str(), kNewFileFlags, 0666));
-    if (fd) {
-      return std::unique_ptr<EntryOutput>(
-          new EntryOutput(*this, entry, EntryOutput::Mode::kNew, std::move(fd), path));
-    }
-    if (errno != EEXIST) return OpenUnderKey(entry);
+    file->name = files_.long_name(entry);
+    int error = 0;
+    file->fd = files::CreateNewFile(folder, file->name, &error);
+    if (file->fd) return MakeOutput(entry, EntryOutput::Mode::kNew, std::move(file));
+    if (error != EEXIST) return OpenUnderKey(entry);
     place.existed_before = true;
-    // Only a file is replaced; a folder or other thing of the user's that
+    // Only a file (or a link) is replaced; a folder of the user's that
     // stands at the place stays, and the entry goes under its File key.
-    struct stat standing {};
-    if (lstat(path.c_str(), &standing) == 0 && S_ISDIR(standing.st_mode))
-      return OpenUnderKey(entry);
+    if (files::IsFolderAt(folder, file->name)) return OpenUnderKey(entry);
   }
-  std::string temporary;
-  files::UniqueFd fd = CreateTemporary(target_folder_ + info.folder, &temporary);
-  if (!fd) return OpenUnderKey(entry);
-  return std::unique_ptr<EntryOutput>(new EntryOutput(*this, entry, EntryOutput::Mode::kReplace,
-                                                      std::move(fd), std::move(temporary)));
+  file->fd = CreateTemporary(folder, &file->name);
+  if (!file->fd) return OpenUnderKey(entry);
+  file->lies = OutputFile::Lies::kTemporary;
+  return MakeOutput(entry, EntryOutput::Mode::kReplace, std::move(file));
+}
+
+void ExtractionOutput::Remove(OutputFile& file) {
+  file.fd.reset();
+  if (!file.made) return;
+  const int folder = OpenFolder(writing_cursor_, file.folder);
+  if (folder >= 0) files::RemoveAt(folder, file.name);
+  file.made = false;
+}
+
+void ExtractionOutput::Land(OutputFile& file, std::size_t entry) {
+  Landed& landed = entries_[entry].landed;
+  switch (file.lies) {
+    case OutputFile::Lies::kUnderKey:
+      landed = Landed::kUnderKey;
+      return;
+    case OutputFile::Lies::kAtPlace:
+      landed = Landed::kInTree;
+      return;
+    case OutputFile::Lies::kTemporary:
+      break;
+  }
+  const int folder = OpenFolder(writing_cursor_, file.folder);
+  if (folder < 0) return;
+  if (files::RenameAt(folder, file.name, files_.long_name(entry))) {
+    landed = Landed::kInTree;
+    return;
+  }
+  // Something that is not a file stands at the place: the entry ends under
+  // its File key, unless something stands there too.
+  if (files::LinkAt(folder, file.name, tree_.top(), files_.key(entry))) landed = Landed::kUnderKey;
+  files::RemoveAt(folder, file.name);
 }
 
 bool ExtractionOutput::Finish(std::unique_ptr<EntryOutput> output, std::optional<time_t> written) {
-  EntryOutput& file = *output;
-  const std::size_t entry = file.entry_;
-  if (file.mode_ == EntryOutput::Mode::kDiscard) {
+  EntryOutput& out = *output;
+  const std::size_t entry = out.entry_;
+  entries_[entry].delivered = true;
+  if (out.mode_ == EntryOutput::Mode::kDiscard) {
     entries_[entry].landed = Landed::kInTree;
     return true;
   }
-  std::shared_ptr<WriteBehind::File> handed = std::move(file.file_);
+  std::shared_ptr<OutputFile> handed = std::move(out.file_);
   if (!handed) return false;
-  const EntryOutput::Mode mode = file.mode_;
-  if (mode != EntryOutput::Mode::kUnderKey) {
+  if (out.mode_ != EntryOutput::Mode::kUnderKey) {
     // The place is this entry's from now on, for the entries that follow.
-    PlaceState& state = places_[entries_[entry].place_id];
+    PlaceState& state = places_[entries_[entry].place];
     state.ours = true;
     state.writer = entry;
   }
-  // The paths are made on the second thread, where they are needed; the
-  // entries' names do not change while it runs.
   auto end = [this, handed, written, entry] {
-    if (written) {
-      const timespec times[2] = {{0, UTIME_OMIT}, {*written, 0}};
-      futimens(handed->fd.get(), times);
-    }
+    if (written) files::SetLastWriteTime(handed->fd.get(), *written);
     if (!handed->fd.Close()) {
       behind_.NoteFailure(errno);
-      handed->Remove();
+      Remove(*handed);
       return;
     }
-    Landed& landed = entries_[entry].landed;
-    // Where the file lies says where it goes: a temporary one over its
-    // place, one under its File key nowhere else.
-    if (handed->under_key) {
-      landed = Landed::kUnderKey;
-    } else if (!handed->temporary ||
-               std::rename(handed->path.c_str(),
-                           (target_folder_ + entries_[entry].place).c_str()) == 0) {
-      landed = Landed::kInTree;
-    } else {
-      // Something that is not a file stands at the place: the entry ends
-      // under its File key, unless something stands there too.
-      const std::string under_key = target_folder_ + catalogue_[kFileKey].At(entry);
-      if (link(handed->path.c_str(), under_key.c_str()) == 0) landed = Landed::kUnderKey;
-      unlink(handed->path.c_str());
-    }
+    Land(*handed, entry);
   };
-  auto drop = [handed] { handed->Remove(); };
+  auto drop = [this, handed] { Remove(*handed); };
   behind_.Then(end, drop);
   return !behind_.Failed();
 }
@@ -306,15 +368,15 @@ std::size_t ExtractionOutput::Place(bool verbose) {
     ++placed;
     // Reported when extraction began; such an entry never reaches the disk.
     if (info.unsafe) continue;
-    EnsureFolderOf(info);
+    EnsureFolder(info.folder);
     bool renamed = false;
     if (info.landed == Landed::kInTree) {
-      PlaceState& place = places_[info.place_id];
+      PlaceState& place = places_[info.place];
       renamed = !place.existed_before && !place.reported_filled;
       place.reported_filled = true;
     }
     if (verbose) {
-      ConsoleLine(catalogue_[kFileKey].At(i) + " -> " + info.place +
+      ConsoleLine(std::string(files_.key(i)) + " -> " + PlaceText(i) +
                   (renamed ? " renaming" : " replaceing"));
     }
   }

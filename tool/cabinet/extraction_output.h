@@ -7,31 +7,50 @@
 //   it under a private temporary name and renamed over it once whole;
 // - an entry that fails half way leaves no partial file, and the old file
 //   as it was;
-// - where the place cannot be made (a file stands where a folder must go),
-//   the entry ends under its File key in the target folder, never over a
-//   file that is there.
+// - where the place cannot be made (a file stands where a folder must go, a
+//   symbolic link stands there, or the folder is deeper than any file
+//   system takes), the entry ends under its File key in the target folder,
+//   never over a file that is there.
 // Where two entries share a place, the one later in catalogue order wins,
 // whatever order the cabinets hold them in. Placement then reports each
 // entry as if it had been moved into the tree in catalogue order.
+//
+// Every path becomes a file or a folder through files::TargetTree, relative
+// to the target folder and never through a symbolic link below it. The file
+// work goes through a second thread (WriteBehind) in the order handed.
 #pragma once
-
-#include <sys/types.h>
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "cabinet/callback_files.h"
 #include "cabinet/write_behind.h"
+#include "catalogue/package_files.h"
+#include "files/target_tree.h"
 #include "files/unique_fd.h"
 #include "msidb/catalogue_store.h"
 
 class ExtractionOutput;
+
+// One entry's file on its way: where it lies and what becomes of it. Made
+// on the decoding thread, then worked on by the writing thread alone.
+struct OutputFile {
+  enum class Lies { kAtPlace, kTemporary, kUnderKey };
+  files::UniqueFd fd;
+  Lies lies = Lies::kAtPlace;
+  // The folder it lies in; none for the target folder itself.
+  std::optional<DirectoryTree::Node> folder;
+  std::string name;  // its name in that folder
+  // This run made the file (it is removed when the entry is abandoned).
+  // False until a deferred create has made it.
+  bool made = true;
+};
 
 // One entry being written; its handle goes to the cabinet interface. Its
 // bytes go to the file through the extraction's second thread.
@@ -40,8 +59,8 @@ class EntryOutput : public CallbackFile {
   enum class Mode { kNew, kReplace, kUnderKey, kDiscard };
   ~EntryOutput() override;
   unsigned Write(const void* buffer, unsigned count) override;
-  // The cabinet interface moves back to the start when it writes an entry
-  // again with another decoder.
+  // The cabinet interface rewinds an entry to write it again with another
+  // decoder: only a move back to the start is taken.
   long Seek(long distance, int origin) override;
   // Closing an entry that was not finished abandons it.
   int Close() override;
@@ -49,15 +68,14 @@ class EntryOutput : public CallbackFile {
 
  private:
   friend class ExtractionOutput;
-  EntryOutput(ExtractionOutput& owner, std::size_t entry, Mode mode, files::UniqueFd fd,
-              std::string path);
+  EntryOutput(ExtractionOutput& owner, std::size_t entry, Mode mode,
+              std::shared_ptr<OutputFile> file);
   void Abandon();
 
   ExtractionOutput& owner_;
   std::size_t entry_;
   Mode mode_;
-  // The file (a temporary one in kReplace); none when discarding or ended.
-  std::shared_ptr<WriteBehind::File> file_;
+  std::shared_ptr<OutputFile> file_;  // none when discarding or ended
 };
 
 class ExtractionOutput {
@@ -67,10 +85,11 @@ class ExtractionOutput {
   // that cannot be had.
   enum class FolderState { kMade, kStood, kUnusable };
 
-  // `target_folder` is absolute and ends in "/". Which entries may be
-  // written is decided here, once: the selected ones whose File key and
-  // place are safe names.
-  ExtractionOutput(std::string target_folder, const CatalogueStore& catalogue);
+  // `target_folder` is absolute and ends in "/"; `selected` is the
+  // selection of `files`. Which entries may be written is decided here,
+  // once: the selected ones whose File key and place are safe names.
+  ExtractionOutput(std::string target_folder, const PackageFiles& files,
+                   const FolderColumn& selected);
   ExtractionOutput(const ExtractionOutput&) = delete;
   ExtractionOutput& operator=(const ExtractionOutput&) = delete;
 
@@ -80,6 +99,16 @@ class ExtractionOutput {
   bool IsUnsafe(std::size_t entry) const { return entries_.at(entry).unsafe; }
   // Selected and safe.
   bool IsWritable(std::size_t entry) const;
+  // Selected, safe, and its folder is too deep for a path: written under
+  // its File key.
+  bool IsTooDeep(std::size_t entry) const;
+  // The text that names the entry's place in lines: directory path + long
+  // name, or the File key for a folder too deep.
+  std::string PlaceText(std::size_t entry) const;
+  // The number of the entry's place: entries that share a place share it.
+  std::uint32_t PlaceNumber(std::size_t entry) const { return entries_.at(entry).place; }
+  // A cabinet handed over the entry whole.
+  bool Delivered(std::size_t entry) const { return entries_.at(entry).delivered; }
 
   // Opens a writable entry for writing; null when no place can be had for
   // it. The bytes then go through the returned file.
@@ -104,37 +133,54 @@ class ExtractionOutput {
 
  private:
   friend class EntryOutput;
-  enum class Landed { kNo, kInTree, kUnderKey };
+  enum class Landed : unsigned char { kNo, kInTree, kUnderKey };
   struct Entry {
     bool selected = false;
     bool unsafe = false;
-    std::string folder;  // directory path, relative to the target folder
-    std::string place;   // directory path + long name
-    // The folder's and the place's numbers: entries that share one share it.
-    std::size_t folder_id = 0;
-    std::size_t place_id = 0;
+    bool delivered = false;
     Landed landed = Landed::kNo;
+    DirectoryTree::Node folder = DirectoryTree::kNoNode;
+    // The place's number: entries that share a place share it.
+    std::uint32_t place = 0;
   };
   struct PlaceState {
     bool existed_before = false;   // a file stood there before this run wrote it
     bool ours = false;             // this run has written it
-    std::size_t writer = 0;        // the entry whose bytes are there, when ours
     bool reported_filled = false;  // placement has reported an entry moved there
+    std::size_t writer = 0;        // the entry whose bytes are there, when ours
+  };
+  // An open folder of the tree, kept while the next file goes in the same
+  // one; one per thread.
+  struct FolderCursor {
+    std::optional<DirectoryTree::Node> node;
+    files::UniqueFd fd;
   };
 
-  FolderState EnsureFolder(const std::string& folder);
-  // EnsureFolder for an entry's folder, remembered by its number.
-  FolderState EnsureFolderOf(const Entry& entry);
+  FolderState EnsureFolder(DirectoryTree::Node node);
+  // Makes the levels of `node`'s segment in `fd`, which becomes the folder
+  // made; the state of the last level.
+  FolderState MakeLevels(DirectoryTree::Node node, files::UniqueFd& fd);
+  // The folder's descriptor through `cursor`; -1 when it cannot be opened.
+  int OpenFolder(FolderCursor& cursor, std::optional<DirectoryTree::Node> node) const;
+  std::unique_ptr<EntryOutput> MakeOutput(std::size_t entry, EntryOutput::Mode mode,
+                                          std::shared_ptr<OutputFile> file);
   std::unique_ptr<EntryOutput> OpenUnderKey(std::size_t entry);
-  std::unique_ptr<EntryOutput> OpenLater(std::size_t entry, const std::string& path);
-  files::UniqueFd CreateTemporary(const std::string& folder, std::string* path);
+  std::unique_ptr<EntryOutput> OpenLater(std::size_t entry);
+  files::UniqueFd CreateTemporary(int folder, std::string* name);
+  // On the writing thread: the file is whole and closed; it goes where it
+  // lies says.
+  void Land(OutputFile& file, std::size_t entry);
+  void Remove(OutputFile& file);
 
   std::string target_folder_;
-  const CatalogueStore& catalogue_;
+  files::TargetTree tree_;
+  const PackageFiles& files_;
+  const DirectoryTree& folders_;
   std::vector<Entry> entries_;
   std::vector<PlaceState> places_;                         // by place number
-  std::vector<std::optional<FolderState>> entry_folders_;  // by folder number
-  std::unordered_map<std::string, FolderState> folders_;   // by relative folder
+  std::vector<std::optional<FolderState>> folder_states_;  // by folder node
+  FolderCursor decoding_cursor_;
+  FolderCursor writing_cursor_;  // the writing thread's
   // Temporary names are taken on both threads.
   std::atomic<unsigned> temporary_count_{0};
   // Last, so that it has done its work before the rest goes.

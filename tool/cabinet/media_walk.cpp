@@ -2,12 +2,9 @@
 // stored in the package, then those beside it, as the Media table lists
 // them), then one loop over it. Cabinets in the package are decoded where
 // they lie, from their streams; nothing is copied out.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <set>
+#include <unordered_set>
 #include <utility>
 
 #include "cabinet/cab_extract.h"
@@ -27,9 +24,14 @@ class UnsafeNameReport {
   void operator()(const std::string& name) {
     if (reported_.insert(name).second) ConsoleLine("ERROR: unsafe name \"" + name + "\"");
   }
+  // An entry's place, once per place (the text is made only to print it).
+  void Place(const ExtractionOutput& output, std::size_t entry) {
+    if (places_.insert(output.PlaceNumber(entry)).second) (*this)(output.PlaceText(entry));
+  }
 
  private:
   std::set<std::string> reported_;
+  std::unordered_set<std::uint32_t> places_;
 };
 
 std::string WithSlashes(std::string value) {
@@ -49,15 +51,6 @@ struct CabinetSource {
   Kind kind;
   std::string name;  // stream name, relative path (with "/"), or the unsafe value
 };
-
-// Why the target folder cannot take files, or 0 when it can.
-int TargetFolderProblem(const std::string& folder) {
-  struct stat info {};
-  if (stat(folder.c_str(), &info) != 0) return errno;
-  if (!S_ISDIR(info.st_mode)) return ENOTDIR;
-  if (access(folder.c_str(), W_OK | X_OK) != 0) return errno;
-  return 0;
-}
 
 }  // namespace
 
@@ -101,20 +94,28 @@ void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::s
   target_folder_ = target_folder;
   mask_ = mask.empty() ? "*" : mask;
   SelectFiles(mask_, false);
-  output_ = std::make_shared<ExtractionOutput>(target_folder_, catalogue_);
+  output_ =
+      std::make_shared<ExtractionOutput>(target_folder_, files_, catalogue_.selected_folders());
 
   UnsafeNameReport report_unsafe;
-  for (std::size_t entry = 0; entry < catalogue_[kFileKey].Count(); ++entry) {
+  std::size_t too_deep = 0;
+  for (std::size_t entry = 0; entry < files_.size(); ++entry) {
+    if (output_->IsTooDeep(entry)) ++too_deep;
     if (!output_->IsUnsafe(entry)) continue;
-    const std::string& key = catalogue_[kFileKey].At(entry);
+    const std::string key(files_.key(entry));
     if (!IsSafeFileName(key)) {
       report_unsafe(key);
     } else {
-      report_unsafe(catalogue_[kSelectedPath].At(entry) + catalogue_[kSelectedName].At(entry));
+      report_unsafe.Place(*output_, entry);
     }
   }
+  if (too_deep > 0) {
+    ConsoleLine("ERROR: " + std::to_string(too_deep) + " files lie in folders deeper than " +
+                std::to_string(DirectoryTree::kMaxPathBytes) +
+                " bytes: written under their File keys");
+  }
 
-  if (int problem = TargetFolderProblem(target_folder_)) {
+  if (int problem = files::FolderProblem(target_folder_)) {
     ConsoleLine("ERROR: target folder \"" + target_folder_ +
                 "\" cannot hold files: " + std::strerror(problem));
     return;

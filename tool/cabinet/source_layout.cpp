@@ -5,8 +5,6 @@
 
 #include <cerrno>
 #include <memory>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "cabinet/extraction_output.h"
@@ -20,37 +18,9 @@
 #include "msi/msiquery.h"
 #include "msi/summary_info.h"
 #include "msidb/msi_handler.h"
+#include "msidb/query.h"
 
 namespace {
-
-// Runs `sql` with an optional text parameter and calls `row` for each row
-// fetched, until it returns false. False when the query fails.
-template <typename RowFunction>
-bool EachRow(MSIHANDLE database, const char* sql, const char* parameter, RowFunction row) {
-  PMSIHANDLE view;
-  PMSIHANDLE parameters;
-  if (MsiDatabaseOpenViewA(database, sql, view.out()) != ERROR_SUCCESS) return false;
-  if (parameter != nullptr) {
-    parameters.reset(MsiCreateRecord(1));
-    MsiRecordSetStringA(parameters.get(), 1, parameter);
-  }
-  if (MsiViewExecute(view.get(), parameters.get()) != ERROR_SUCCESS) return false;
-  PMSIHANDLE record;
-  while (MsiViewFetch(view.get(), record.out()) == ERROR_SUCCESS) {
-    if (!row(record.get())) break;
-  }
-  return true;
-}
-
-std::string FieldText(MSIHANDLE record, UINT field) {
-  std::uint32_t size = 0;
-  if (MsiRecordGetStringA(record, field, nullptr, &size) != ERROR_SUCCESS) return {};
-  std::string text(static_cast<std::size_t>(size) + 1, '\0');
-  size = static_cast<std::uint32_t>(text.size());
-  if (MsiRecordGetStringA(record, field, text.data(), &size) != ERROR_SUCCESS) return {};
-  text.resize(size);
-  return text;
-}
 
 // The package's Word Count, or nothing when its summary does not give one.
 std::optional<int> ReadWordCount(MSIHANDLE database) {
@@ -71,89 +41,13 @@ std::optional<int> ReadWordCount(MSIHANDLE database) {
 // As the cabinet walk has it: no Media row names a cabinet, and the
 // package holds the merge module's cabinet stream.
 bool IsMergeModule(MSIHANDLE database) {
-  bool media_cabinet = false;
-  EachRow(database, "select * from `Media`", nullptr, [&](MSIHANDLE record) {
-    media_cabinet = MsiRecordDataSize(record, 4) > 0;
-    return !media_cabinet;
-  });
-  if (media_cabinet) return false;
-  bool stream = false;
-  EachRow(database, "select * from `_Streams` where Name=?", kMergeModuleCabinet, [&](MSIHANDLE) {
-    stream = true;
-    return false;
-  });
-  return stream;
-}
-
-// The Attributes of each catalogue entry, by position: the File table is
-// read again in the same order, and a row whose key differs from the entry's
-// (which cannot happen with one database) counts as no attributes.
-std::vector<int> ReadFileAttributes(MSIHANDLE database, const CatalogueStore& catalogue) {
-  const std::size_t entries = catalogue[kFileKey].Count();
-  std::vector<int> attributes;
-  EachRow(database, "select * from `File`", nullptr, [&](MSIHANDLE record) {
-    const std::size_t entry = attributes.size();
-    if (entry >= entries) return false;
-    const int value = MsiRecordGetInteger(record, 7);
-    const bool same = FieldText(record, 1) == catalogue[kFileKey].At(entry);
-    attributes.push_back(same && value != MSI_NULL_INTEGER ? value : 0);
-    return true;
-  });
-  attributes.resize(entries, 0);
-  return attributes;
-}
-
-// A folder or file name from the package that may be used below the
-// package's folder: no "..", no "/" and no NUL in it.
-bool IsSafeSourceName(const std::string& name) { return IsSafeFileName(name); }
-
-// The source folders of a Directory row, from the package's folder down.
-struct SourceFolder {
-  std::string path;  // each segment followed by "/"; empty for the package's folder
-  bool safe = true;
-};
-
-// Works out source folders from the catalogue's Directory columns, each
-// Directory key once.
-class SourceFolders {
- public:
-  SourceFolders(const CatalogueStore& catalogue, bool short_names)
-      : catalogue_(catalogue), short_names_(short_names) {}
-
-  // Walks from the folder up to the root. A key without a row, a row whose
-  // parent is empty, is its own key or has no row, all stand for the
-  // package's folder; a chain that comes back to a row already visited
-  // stops there. Each row is visited at most once, so the walk ends.
-  const SourceFolder& Of(const std::string& directory_key) {
-    auto known = folders_.find(directory_key);
-    if (known != folders_.end()) return known->second;
-    const TextColumn& keys = catalogue_[kDirectoryKey];
-    const TextColumn& parents = catalogue_[kDirectoryParent];
-    const TextColumn& defaults = catalogue_[kDirectoryDefault];
-
-    std::vector<std::string> names;  // from the folder up
-    std::unordered_set<std::size_t> visited;
-    std::optional<std::size_t> row = keys.FindFirst(directory_key);
-    while (row && visited.insert(*row).second) {
-      const std::string& parent = parents.At(*row);
-      if (parent.empty() || parent == keys.At(*row)) break;  // the root
-      names.push_back(SourceFolderName(defaults.At(*row), short_names_));
-      row = keys.FindFirst(parent);
-    }
-    SourceFolder folder;
-    for (auto name = names.rbegin(); name != names.rend(); ++name) {
-      if (name->empty()) continue;
-      folder.safe = folder.safe && IsSafeSourceName(*name);
-      folder.path += *name + "/";
-    }
-    return folders_.emplace(directory_key, std::move(folder)).first->second;
+  Query media(database, "select * from `Media`");
+  while (media.Next()) {
+    if (media.DataSize(4) > 0) return false;
   }
-
- private:
-  const CatalogueStore& catalogue_;
-  bool short_names_;
-  std::unordered_map<std::string, SourceFolder> folders_;
-};
+  Query stream(database, "select * from `_Streams` where Name=?", kMergeModuleCabinet);
+  return stream.Next();
+}
 
 // The folder `name` in `folder` (ending in "/"), by exact name or else the
 // first name in byte order that equals it ignoring case; with "/" at its end.
@@ -201,12 +95,10 @@ bool IsUncompressedFile(int word_count, int attributes) {
 }
 
 std::string SourceFolderName(const std::string& default_dir, bool short_names) {
-  std::string source = default_dir;
-  CutAt(source, ':');
-  if (source.empty()) source = default_dir;
-  std::string head = CutAt(source, '|');
-  std::string name = short_names || source.empty() ? head : source;
-  return name == "." ? std::string() : name;
+  const FolderNames names = ParseDefaultDir(default_dir);
+  const std::string& name = short_names ? names.short_name : names.long_name;
+  if (name == ".") return {};
+  return name;
 }
 
 std::string SourceFileName(const std::string& file_name, bool short_names) {
@@ -217,31 +109,26 @@ std::string SourceFileName(const std::string& file_name, bool short_names) {
 
 std::vector<UncompressedSource> FindUncompressedSources(const TMsiHandler& handler) {
   std::vector<UncompressedSource> sources;
-  PMSIHANDLE database;
-  if (MsiOpenDatabaseA(handler.package_path().c_str(), MSIDBOPEN_READONLY, database.out()) !=
-      ERROR_SUCCESS) {
-    return sources;
-  }
-  const int word_count = ReadWordCount(database.get()).value_or(msidbSumInfoSourceTypeCompressed);
-  if (IsMergeModule(database.get())) return sources;
+  const int word_count =
+      ReadWordCount(handler.database()).value_or(msidbSumInfoSourceTypeCompressed);
+  if (IsMergeModule(handler.database())) return sources;
 
-  const CatalogueStore& catalogue = handler.catalogue();
-  const std::vector<int> attributes = ReadFileAttributes(database.get(), catalogue);
+  const PackageFiles& files = handler.files();
+  const FolderColumn& selected = handler.catalogue().selected_folders();
   const bool short_names = (word_count & msidbSumInfoSourceTypeSFN) != 0;
-  SourceFolders folders(catalogue, short_names);
-  const std::size_t selected = catalogue[kSelectedPath].Count();
-  for (std::size_t entry = 0; entry < selected && entry < attributes.size(); ++entry) {
-    if (catalogue[kSelectedPath].At(entry).empty()) continue;
-    if (!IsUncompressedFile(word_count, attributes[entry])) continue;
-    std::optional<std::size_t> component =
-        catalogue[kComponentKey].FindFirst(catalogue[kFileComponent].At(entry));
-    if (!component) continue;  // not selected: it has no place in the tree
-    const SourceFolder& folder = folders.Of(catalogue[kComponentDirectory].At(*component));
-    const std::string name = SourceFileName(catalogue[kFileName].At(entry), short_names);
+  for (std::size_t entry = 0; entry < selected.Count() && entry < files.size(); ++entry) {
+    if (!selected.IsSelected(entry)) continue;
+    if (!IsUncompressedFile(word_count, files.attributes(entry))) continue;
     UncompressedSource source;
     source.entry = entry;
-    source.path = folder.path + name;
-    source.safe = folder.safe && IsSafeSourceName(name);
+    // A folder too deep for a path has no source to look up either.
+    std::optional<std::string> folder =
+        files.tree().SourcePath(selected.At(entry), short_names, &source.safe);
+    if (!folder || files.tree().too_deep(selected.At(entry))) continue;
+    source.path = std::move(*folder);
+    const std::string name = SourceFileName(std::string(files.file_name(entry)), short_names);
+    source.path += name;
+    source.safe = source.safe && IsSafeFileName(name);
     sources.push_back(std::move(source));
   }
   return sources;
@@ -277,7 +164,10 @@ void CopyUncompressedFiles(const TMsiHandler& handler, ExtractionOutput& output,
     const std::string shown = package_folder + source.path;
     std::optional<std::string> found = LocateSourceFile(package_folder, source.path);
     if (!found) {
-      ConsoleLine("ERROR: uncompressed file \"" + shown + "\" not exists");
+      // A file that a cabinet of the package delivered needs no source (a
+      // package that leaves Word Count 0 may keep every file in cabinets).
+      if (!output.Delivered(source.entry))
+        ConsoleLine("ERROR: uncompressed file \"" + shown + "\" not exists");
       continue;
     }
     // Not blocking: a pipe standing at the place must not stop the run.

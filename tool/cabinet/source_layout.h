@@ -52,11 +52,11 @@ std::string SourceFolderName(const std::string& default_dir, bool short_names);
 std::string SourceFileName(const std::string& file_name, bool short_names);
 
 // The selected entries of the handler's catalogue that lie uncompressed, in
-// catalogue order. Reads the package's summary and the File table's
-// Attributes through a database handle of its own. A package without a
-// readable Word Count counts as compressed with long names, and a merge
-// module (no Media rows, a MergeModule.CABinet stream) keeps every file in
-// its cabinet, whatever its Word Count says.
+// catalogue order, from the handler's model of the package's files and its
+// open package's summary. A folder too deep for a path is left out. A
+// package without a readable Word Count counts as compressed with long
+// names, and a merge module (no Media rows, a MergeModule.CABinet stream)
+// keeps every file in its cabinet, whatever its Word Count says.
 std::vector<UncompressedSource> FindUncompressedSources(const TMsiHandler& handler);
 
 // The file at `path` (as in UncompressedSource) below `package_folder`
@@ -71,6 +71,7 @@ std::optional<std::string> LocateSourceFile(const std::string& package_folder,
 // `output` to its place, keeping its modification time; under `verbose`
 // with a line "<File key> copying". A source path that would leave the
 // package's folder goes to `report_unsafe`; a missing source file prints
-// ERROR: uncompressed file "<full path>" not exists.
+// ERROR: uncompressed file "<full path>" not exists, unless a cabinet of the
+// package delivered the entry.
 void CopyUncompressedFiles(const TMsiHandler& handler, ExtractionOutput& output, bool verbose,
                            const std::function<void(const std::string&)>& report_unsafe);

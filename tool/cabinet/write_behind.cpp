@@ -1,12 +1,12 @@
 #include "cabinet/write_behind.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iterator>
 #include <system_error>
+
+#include "files/target_tree.h"
 
 namespace {
 
@@ -21,27 +21,7 @@ constexpr std::size_t kMaxPiece = kRingBytes / 4;
 constexpr std::size_t kBatchBytes = 1u << 20;
 constexpr std::size_t kBatchTasks = 64;
 
-bool WriteAll(int fd, const char* bytes, std::size_t count, int* error) {
-  std::size_t done = 0;
-  while (done < count) {
-    ssize_t put = write(fd, bytes + done, count - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      *error = put < 0 ? errno : ENOSPC;
-      return false;
-    }
-    done += static_cast<std::size_t>(put);
-  }
-  return true;
-}
-
 }  // namespace
-
-void WriteBehind::File::Remove() {
-  fd.reset();
-  if (made) unlink(path.c_str());
-  made = false;
-}
 
 WriteBehind::~WriteBehind() {
   Drain();
@@ -62,7 +42,7 @@ void WriteBehind::NoteFailure(int error) {
 void WriteBehind::Run(Task& task) {
   if (task.bytes != nullptr) {
     int error = 0;
-    if (!Failed() && !WriteAll(task.file->fd.get(), task.bytes, task.count, &error))
+    if (!Failed() && !files::WriteAll(task.fd->get(), task.bytes, task.count, &error))
       NoteFailure(error);
   } else if (Failed()) {
     if (task.dropped) task.dropped();
@@ -155,12 +135,12 @@ void WriteBehind::ReserveRing(std::size_t count) {
   ring_in_use_seen_ = ring_in_use_;
 }
 
-void WriteBehind::Write(const std::shared_ptr<File>& file, const void* bytes, std::size_t count) {
+void WriteBehind::Write(const Descriptor& fd, const void* bytes, std::size_t count) {
   if (count == 0) return;
   const char* from = static_cast<const char*>(bytes);
   if (!Threaded()) {
     int error = 0;
-    if (!Failed() && !WriteAll(file->fd.get(), from, count, &error)) NoteFailure(error);
+    if (!Failed() && !files::WriteAll(fd->get(), from, count, &error)) NoteFailure(error);
     return;
   }
   if (!ring_) ring_.reset(new char[kRingBytes]);  // no need to clear what is copied over
@@ -173,7 +153,7 @@ void WriteBehind::Write(const std::shared_ptr<File>& file, const void* bytes, st
     if (skipped != 0) ring_head_ = 0;
     std::memcpy(ring_.get() + ring_head_, from, piece);
     Task task;
-    task.file = file;
+    task.fd = fd;
     task.bytes = ring_.get() + ring_head_;
     task.count = piece;
     task.ring_bytes = skipped + piece;

@@ -1,9 +1,10 @@
-// The file work of extraction on a second thread: the bytes of the entries
-// and their ends (time, close, rename) are handed over in order and done in
-// that order, while the first thread goes on decoding. Once a write or a
-// close has failed, everything handed after it is dropped but for the
-// clean-up each task carries, until the failure is taken: so a failed
-// entry stops what follows it, as a failed write stops a cabinet.
+// A plain ordered queue of file work on a second thread: bytes for a
+// descriptor, and other work, handed over in order and done in that order
+// while the first thread goes on decoding. It knows nothing of what the
+// work is for. Once a write has failed (or the work has noted a failure),
+// everything handed after it is dropped but for the clean-up each task
+// carries, until the failure is taken: so a failed entry stops what follows
+// it, as a failed write stops a cabinet.
 #pragma once
 
 #include <atomic>
@@ -12,7 +13,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -20,31 +20,18 @@
 
 class WriteBehind {
  public:
-  // One entry's file, shared by the tasks that write and end it.
-  struct File {
-    files::UniqueFd fd;
-    std::string path;
-    // This run made the file at `path` (it is removed when the entry is
-    // abandoned). False until a deferred open has made it.
-    bool made = true;
-    // `path` is a temporary name, renamed over the entry's place when whole.
-    bool temporary = false;
-    // `path` is the entry's File key in the target folder, its place having
-    // been refused.
-    bool under_key = false;
-
-    // Closes the file and removes it, when this run made it.
-    void Remove();
-  };
-
   WriteBehind() = default;
   ~WriteBehind();
   WriteBehind(const WriteBehind&) = delete;
   WriteBehind& operator=(const WriteBehind&) = delete;
 
-  // Hands over a copy of `count` bytes for `file`; waits while too many
-  // bytes are still on their way. Work is handed over in batches.
-  void Write(const std::shared_ptr<File>& file, const void* bytes, std::size_t count);
+  // A descriptor that the work handed before a write may still open: it is
+  // read when the write is done.
+  using Descriptor = std::shared_ptr<const files::UniqueFd>;
+
+  // Hands over a copy of `count` bytes for `fd`; waits while too many bytes
+  // are still on their way. Work is handed over in batches.
+  void Write(const Descriptor& fd, const void* bytes, std::size_t count);
   // Hands over work to do after everything handed before: `done` when no
   // write has failed since the failure was last taken, else `dropped`.
   void Then(std::function<void()> done, std::function<void()> dropped);
@@ -61,7 +48,7 @@ class WriteBehind {
 
  private:
   struct Task {
-    std::shared_ptr<File> file;
+    Descriptor fd;
     const char* bytes = nullptr;  // in the ring; none for the other work
     std::size_t count = 0;
     std::size_t ring_bytes = 0;  // of the ring, freed once the task is done

@@ -12,12 +12,17 @@ std::string CutAt(std::string& text, char separator) {
   return head;
 }
 
-std::string DirectorySegment(const std::string& default_dir) {
+FolderNames ParseDefaultDir(const std::string& default_dir) {
   std::string source = default_dir;
   CutAt(source, ':');
   if (source.empty()) source = default_dir;
   std::string head = CutAt(source, '|');
-  return (source.empty() ? head : source) + "/";
+  // `source` now holds the long name, when there is one.
+  return {source.empty() ? head : std::move(source), std::move(head)};
+}
+
+std::string DirectorySegment(const std::string& default_dir) {
+  return ParseDefaultDir(default_dir).long_name + "/";
 }
 
 std::string LongFileName(const std::string& file_name) {

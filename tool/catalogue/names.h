@@ -8,9 +8,17 @@
 // returned and `text` becomes empty.
 std::string CutAt(std::string& text, char separator);
 
-// The folder segment, ending in "/", of a DefaultDir value of the form
-// [target:]source with each part short|long: the source part when there is
-// one, and of that part the long name when there is one.
+// A DefaultDir value, "[target:]source" with each part "short|long", read
+// once: the source part when there is one, of it the long name when there is
+// one (the folder in the extracted tree) and the short name (for packages
+// whose uncompressed files lie under short names).
+struct FolderNames {
+  std::string long_name;
+  std::string short_name;
+};
+FolderNames ParseDefaultDir(const std::string& default_dir);
+
+// The folder segment, ending in "/", of a DefaultDir value: its long name.
 std::string DirectorySegment(const std::string& default_dir);
 
 // The text after the first "|" of a FileName value, when there is any;

@@ -45,17 +45,6 @@ std::string TMsiHandler::FieldString(unsigned field) const {
   return text;
 }
 
-std::string TMsiHandler::ReadStreamField(unsigned field) const {
-  std::string bytes;
-  char piece[65536];
-  while (true) {
-    std::uint32_t size = sizeof piece;
-    if (MsiRecordReadStream(record_, field, piece, &size) != ERROR_SUCCESS || size == 0) break;
-    bytes.append(piece, size);
-  }
-  return bytes;
-}
-
 void TMsiHandler::CloseHandle(MSIHANDLE handle) {
   MsiCloseHandle(handle);
   if (handle == record_) record_ = 0;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/package_files.h"
 #include "msi/msiquery.h"
 #include "msidb/catalogue_store.h"
 
@@ -33,14 +34,13 @@ class TMsiHandler {
   int FieldInteger(unsigned field) const;
   // The whole text of a field, however long; a null field is empty.
   std::string FieldString(unsigned field) const;
-  // The whole stream of a field; see the cabinet walk for copying in pieces.
-  std::string ReadStreamField(unsigned field) const;
   void CloseHandle(MSIHANDLE handle);
 
-  // The file catalogue.
+  // The file catalogue; LoadCatalogue also builds the model of the
+  // package's files that the commands read.
   void LoadCatalogue();
   // The entry's directory path, or nothing when its component has no row.
-  std::optional<std::string> ResolveDirectoryPath(std::size_t entry);
+  std::optional<std::string> ResolveDirectoryPath(std::size_t entry) const;
   void SelectFiles(const std::string& mask, bool list);
 
   // Extraction.
@@ -56,6 +56,8 @@ class TMsiHandler {
   void ExportRegistry();
 
   const CatalogueStore& catalogue() const { return catalogue_; }
+  const PackageFiles& files() const { return files_; }
+  MSIHANDLE database() const { return database_; }
   const std::string& package_path() const { return package_path_; }
   const std::string& target_folder() const { return target_folder_; }
   const std::string& mask() const { return mask_; }
@@ -70,11 +72,6 @@ class TMsiHandler {
   std::string mask_;
   // What `x` wrote where, from the walk to placement.
   std::shared_ptr<ExtractionOutput> output_;
-
-  // Resolved directory paths by the Directory row of a component, so that
-  // files sharing a folder walk the table once.
-  std::vector<std::optional<std::string>> resolved_paths_;
-  std::vector<std::uint32_t> walk_marks_;
-  std::uint32_t walk_number_ = 0;
-  std::optional<std::string> WalkDirectoryChain(const std::string& directory_key);
+  // The model of the package's files, built from the catalogue store.
+  PackageFiles files_;
 };

@@ -12,11 +12,9 @@
 
 namespace {
 
-std::shared_ptr<WriteBehind::File> Create(const std::string& path) {
-  auto file = std::make_shared<WriteBehind::File>();
-  file->fd = files::UniqueFd(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-  file->path = path;
-  return file;
+WriteBehind::Descriptor Create(const std::string& path) {
+  return std::make_shared<files::UniqueFd>(
+      open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
 }
 
 TEST(WriteBehindTest, PiecesOfEverySizeGoRoundTheRingIntoTheirFiles) {
@@ -24,8 +22,7 @@ TEST(WriteBehindTest, PiecesOfEverySizeGoRoundTheRingIntoTheirFiles) {
   std::string expected[3];
   {
     WriteBehind behind;
-    std::shared_ptr<WriteBehind::File> files[3] = {Create(dir / "0"), Create(dir / "1"),
-                                                   Create(dir / "2")};
+    WriteBehind::Descriptor files[3] = {Create(dir / "0"), Create(dir / "1"), Create(dir / "2")};
     // Sizes from one byte to past a quarter of the ring, about 40 MiB in all.
     std::size_t size = 1;
     for (int i = 0; i < 120; ++i) {
@@ -48,7 +45,7 @@ TEST(WriteBehindTest, PiecesOfEverySizeGoRoundTheRingIntoTheirFiles) {
 TEST(WriteBehindTest, AFailedWriteDropsWhatFollowsUntilTaken) {
   test_support::TempDir dir;
   WriteBehind behind;
-  auto unwritable = std::make_shared<WriteBehind::File>();  // no descriptor
+  auto unwritable = std::make_shared<files::UniqueFd>();  // no descriptor
   behind.Write(unwritable, "x", 1);
   std::string ran;
   behind.Then([&] { ran += "done "; }, [&] { ran += "dropped "; });

@@ -1,5 +1,6 @@
 // The handler's database operations, on packages made by the fixture writer.
 #include "msidb/msi_handler.h"
+#include "msidb/query.h"
 
 #include <gtest/gtest.h>
 
@@ -70,14 +71,22 @@ TEST_F(HandlerTest, NullFieldsReadAsEmptyAndAsTheNullInteger) {
   EXPECT_FALSE(handler.FetchRow());
 }
 
-TEST_F(HandlerTest, StreamFieldsReadWholeAndEmpty) {
+TEST_F(HandlerTest, AQueryOfItsOwnRunsInsideTheHandlersQuery) {
   TMsiHandler handler;
   ASSERT_TRUE(handler.OpenPackage(path_));
   ASSERT_TRUE(handler.Query("select * from `Binary`", 0));
   ASSERT_TRUE(handler.FetchRow());
-  EXPECT_EQ(handler.ReadStreamField(2), "");
-  ASSERT_TRUE(handler.FetchRow());
-  EXPECT_EQ(handler.ReadStreamField(2), blob_);
+  {
+    Query inner(handler.database(), "select * from `Binary` where Name=?", "blob");
+    ASSERT_TRUE(inner.ok());
+    ASSERT_TRUE(inner.Next());
+    EXPECT_EQ(inner.Text(1), "blob");
+    EXPECT_EQ(inner.DataSize(2), blob_.size());
+    EXPECT_FALSE(inner.Next());
+    EXPECT_FALSE(Query(handler.database(), "select * from `NoSuchTable`").Next());
+  }
+  EXPECT_TRUE(handler.FetchRow());
+  EXPECT_FALSE(handler.FetchRow());
 }
 
 TEST_F(HandlerTest, QueryLoopsFollowOneAnotherAndAMissingTableIsNoRows) {
