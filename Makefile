@@ -29,7 +29,7 @@ demo: build
 	scripts/demo $(BUILD)
 
 bench: build
-	@scripts/install-deps cabextract time
+	@scripts/install-deps cabextract time msitools 7zip
 	scripts/bench $(BUILD)
 
 FUZZ_SECONDS ?= 60

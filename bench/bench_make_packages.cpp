@@ -8,6 +8,9 @@
 //   split   the files of `large`, MSZIP, over 4 embedded cabinets
 //   huge    ~512 MB in 600 files, MSZIP, one embedded cabinet (not in the
 //           suite: it shows that peak memory does not grow with the package)
+//   deep    60,000 one-byte files over a chain of 20,000 folders, each
+//           inside the one before, stored (a hostile shape)
+//   many    200,000 one-byte files over 100 folders, stored, 4 cabinets
 //   list10k, list100k
 //           10,000 / 100,000 files over 500 / 5,000 folders (a tree eight
 //           wide), tables only, for listing
@@ -39,6 +42,7 @@ struct Shape {
   double largest;
   fixtures::CabCompression compression;
   int cabinets;
+  bool chain = false;  // each folder inside the one before
 };
 
 // File sizes, log-uniform, scaled so that they add up to about the total.
@@ -66,11 +70,15 @@ void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
 
 // Folder k (from 1) lies below folder (k - 1) / 8, the first eight below
 // the root: a tree eight wide and a few levels deep, as installers have.
-void AddFolders(int folders, fixtures::Table& directory, fixtures::Table& component) {
+// With `chain`, folder k lies below folder k - 1 instead.
+void AddFolders(int folders, fixtures::Table& directory, fixtures::Table& component,
+                bool chain = false) {
   directory.rows.push_back({Str("TARGETDIR"), Null(), Str("SourceDir")});
   for (int k = 1; k <= folders; ++k) {
     const std::string number = std::to_string(k);
-    const std::string parent = k <= 8 ? "TARGETDIR" : "DIR" + std::to_string((k - 1) / 8);
+    const int above = chain ? k - 1 : (k - 1) / 8;
+    const std::string parent =
+        (chain ? k == 1 : k <= 8) ? "TARGETDIR" : "DIR" + std::to_string(above);
     directory.rows.push_back(
         {Str("DIR" + number), Str(parent), Str("FOLD~" + number + "|Folder " + number)});
     component.rows.push_back(
@@ -114,6 +122,10 @@ void WriteKind(const std::string& kind, const std::filesystem::path& out_folder)
     shape.compression = fixtures::CabCompression::kLzx;
   } else if (kind == "huge") {
     shape = {600, 60, 512 * kMiB, 4096, 8.0 * kMiB, fixtures::CabCompression::kMszip, 1};
+  } else if (kind == "deep") {
+    shape = {60000, 20000, 60000, 1, 1, fixtures::CabCompression::kStored, 1, true};
+  } else if (kind == "many") {
+    shape = {200000, 100, 200000, 1, 1, fixtures::CabCompression::kStored, 4};
   } else if (kind != "large") {
     throw std::invalid_argument("unknown kind " + kind);
   }
@@ -124,7 +136,7 @@ void WriteKind(const std::string& kind, const std::filesystem::path& out_folder)
   fixtures::Table component = fixtures::StandardTable("Component");
   fixtures::Table file = fixtures::StandardTable("File");
   fixtures::Table media = fixtures::StandardTable("Media");
-  AddFolders(shape.folders, directory, component);
+  AddFolders(shape.folders, directory, component, shape.chain);
 
   const std::vector<std::size_t> sizes = FileSizes(shape);
   std::vector<fixtures::CabinetDescription> cabinets(shape.cabinets);
@@ -171,8 +183,8 @@ void WriteKind(const std::string& kind, const std::filesystem::path& out_folder)
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::cerr
-        << "usage: bench_make_packages large|small|stored|split|lzx|huge|list10k|list100k OUT_FOLDER\n";
+    std::cerr << "usage: bench_make_packages large|small|stored|split|lzx|huge|list10k|list100k "
+                 "OUT_FOLDER\n";
     return 2;
   }
   try {

@@ -30,16 +30,17 @@ bool TMsiHandler::FetchRow() { return MsiViewFetch(view_, &record_) == ERROR_SUC
 int TMsiHandler::FieldInteger(unsigned field) const { return MsiRecordGetInteger(record_, field); }
 
 std::string TMsiHandler::FieldString(unsigned field) const {
-  // One request for the usual short value; a longer one is asked for again
-  // with room for all of it.
-  std::string text(256, '\0');
-  std::uint32_t size = static_cast<std::uint32_t>(text.size());
-  UINT status = MsiRecordGetStringA(record_, field, text.data(), &size);
-  if (status == ERROR_MORE_DATA) {
-    text.assign(static_cast<std::size_t>(size) + 1, '\0');
-    size = static_cast<std::uint32_t>(text.size());
-    status = MsiRecordGetStringA(record_, field, text.data(), &size);
-  }
+  // One request into a buffer kept for the usual short value; a longer one
+  // is asked for again with room for all of it. The text returned holds
+  // only its own bytes: a catalogue keeps hundreds of thousands of them.
+  char buffer[256];
+  std::uint32_t size = sizeof buffer;
+  UINT status = MsiRecordGetStringA(record_, field, buffer, &size);
+  if (status == ERROR_SUCCESS) return std::string(buffer, size);
+  if (status != ERROR_MORE_DATA) return {};
+  std::string text(static_cast<std::size_t>(size) + 1, '\0');
+  size = static_cast<std::uint32_t>(text.size());
+  status = MsiRecordGetStringA(record_, field, text.data(), &size);
   if (status != ERROR_SUCCESS) return {};
   text.resize(size);
   return text;
