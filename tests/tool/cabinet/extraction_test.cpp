@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
 #include "fixtures/cabinet_writer.h"
 #include "fixtures/package_writer.h"
+#include "fixtures/summary_information.h"
 #include "support/test_support.h"
 #include "tool/package_builders.h"
 
@@ -446,6 +448,106 @@ TEST_F(ExtractionTest, NothingAPackageSaysLeavesTheChosenFolder) {
             (std::vector<std::string>{"b/", "b/out/", "b/out/SourceDir/", "b/out/SourceDir/MyApp/",
                                       "b/out/SourceDir/MyApp/ok.txt"}));
   EXPECT_EQ(Tree(dir_.path()).size(), 9u);  // the six under a/, evil.cab, pkg/, pkg/app.msi
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ExtractionTest, SymbolicLinksBelowTheTargetAreNeverFollowed) {
+  WritePackage({kA, kB}, {"#A.cab"}, {{"A.cab", Cabinet({kA, kB})}});
+  const std::string elsewhere = dir_ / "elsewhere";
+  struct Case {
+    const char* what;
+    std::string link;   // below out_, pointing at `elsewhere`
+    std::string shown;  // as the ERROR line names it
+  };
+  const Case cases[] = {
+      {"at the top of the tree", "SourceDir", "SourceDir"},
+      {"below it", "SourceDir/MyApp", "SourceDir/./MyApp"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(out_);
+    fs::remove_all(elsewhere);
+    fs::create_directories(elsewhere);
+    fs::create_directories(fs::path(out_ + "/" + c.link).parent_path());
+    fs::create_directory_symlink(elsewhere, out_ + "/" + c.link);
+    EXPECT_EQ(Extract({"x", package_, "*", out_}),
+              "Extract from inside CAB: A.cab\r\n"
+              "ERROR: symbolic link \"" +
+                  out_ + "/" + c.shown + "\" is not followed\r\n2/2 files\r\n");
+    // The entries went where a folder that cannot be made sends them.
+    EXPECT_EQ(ReadFile(out_ + "/FA"), kA.data);
+    EXPECT_EQ(ReadFile(out_ + "/FB"), kB.data);
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+    EXPECT_TRUE(fs::is_symlink(out_ + "/" + c.link));
+  }
+  // A link at a file's place is replaced, never written through; the target
+  // folder itself may be a link (the user named it).
+  fs::remove_all(out_);
+  fs::create_directories(elsewhere);
+  fs::create_directory_symlink(elsewhere, out_);
+  fs::create_directories(out_ + "/SourceDir/MyApp");
+  WriteFile(dir_ / "victim", "mine");
+  fs::create_symlink(dir_ / "victim", out_ + "/SourceDir/MyApp/b.txt");
+  EXPECT_EQ(Extract({"x", package_, "*", out_}), "Extract from inside CAB: A.cab\r\n2/2 files\r\n");
+  EXPECT_EQ(ReadFile(elsewhere + "/SourceDir/MyApp/b.txt"), kB.data);
+  EXPECT_FALSE(fs::is_symlink(elsewhere + "/SourceDir/MyApp/b.txt"));
+  EXPECT_EQ(ReadFile(dir_ / "victim"), "mine");
+}
+
+TEST_F(ExtractionTest, FoldersTooDeepForAPathGoUnderTheirKeys) {
+  // A chain of 500 folders of 9 bytes each: past 4096 bytes from about the
+  // 455th on.
+  std::vector<tool_tests::DirectoryRow> folders = {{"TARGETDIR", "", "SourceDir"}};
+  for (int level = 1; level <= 500; ++level) {
+    char name[16];
+    std::snprintf(name, sizeof name, "d%07d", level);
+    folders.push_back({"D" + std::to_string(level),
+                       level == 1 ? "TARGETDIR" : "D" + std::to_string(level - 1), name});
+  }
+  fixtures::PackageDescription package =
+      tool_tests::CataloguePackage(folders, {{"Low", "D2"}, {"High", "D500"}},
+                                   {{"FLOW", "Low", "low.txt"}, {"FHIGH", "High", "high.txt"}});
+  fixtures::Table media = fixtures::StandardTable("Media");
+  media.rows = {{Int(1), Int(2), Null(), Str("#A.cab"), Null(), Null()}};
+  package.tables.push_back(media);
+  package.streams = {{"A.cab", Cabinet({{"FLOW", "", "low"}, {"FHIGH", "", "high"}})}};
+  fixtures::WritePackageFile(package_, package);
+
+  const auto listed = RunPandrel({"l", package_});
+  EXPECT_EQ(listed.out.substr(Banner().size()),
+            "SourceDir/d0000001/d0000002/low.txt\r\nFHIGH\r\n2/2 files\r\n");
+  EXPECT_EQ(Extract({"x", "-v", package_, "*", out_}),
+            "ERROR: 1 files lie in folders deeper than 4096 bytes: written under their File "
+            "keys\r\n"
+            "Extract from inside CAB: A.cab\r\n"
+            "FLOW extracting\r\nFHIGH extracting\r\n"
+            "FLOW -> SourceDir/d0000001/d0000002/low.txt renaming\r\n"
+            "FHIGH -> FHIGH replaceing\r\n"
+            "2/2 files\r\n");
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/d0000001/d0000002/low.txt"), "low");
+  EXPECT_EQ(ReadFile(out_ + "/FHIGH"), "high");
+}
+
+TEST_F(ExtractionTest, AFileACabinetDeliveredNeedsNoSourceBesideThePackage) {
+  // Word Count 0 says every file lies uncompressed beside the package, yet
+  // a cabinet holds them (as packages made by some tools have it).
+  fixtures::PackageDescription package = tool_tests::SmallApplication(
+      {{kA.key, kA.component, kA.file_name}, {kB.key, kB.component, kB.file_name}});
+  fixtures::Table media = fixtures::StandardTable("Media");
+  media.rows = {{Int(1), Int(2), Null(), Str("#A.cab"), Null(), Null()}};
+  package.tables.push_back(media);
+  package.streams = {{"A.cab", Cabinet({kA})},
+                     {"\x05SummaryInformation", fixtures::SummaryInformationStream(1252, "", 0)}};
+  fixtures::WritePackageFile(package_, package);
+  // B is in no cabinet and not beside the package: that is still an error.
+  EXPECT_EQ(Extract({"x", package_, "*", out_}),
+            "Extract from inside CAB: A.cab\r\n"
+            "ERROR: uncompressed file \"" +
+                package_folder_ + "/MyApp/b.txt\" not exists\r\n2/2 files\r\n");
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/a.txt"), kA.data);
 }
 
 }  // namespace
