@@ -7,16 +7,14 @@
 namespace tarvelin {
 
 // True when something that is not a folder stands at `path` (a regular file,
-// a symbolic link...); the test the clean-up makes before deleting.
-bool FileExists(const std::string& path);
-
-// Writes every byte of `bytes` to the descriptor `fd`. False on failure.
-bool WriteAll(int fd, std::string_view bytes);
+// a symbolic link, not followed...); the test the clean-up makes before
+// deleting.
+bool NonFolderExists(const std::string& path);
 
 // Copies everything that remains to be read from `in` to `out`.
 bool CopyAll(int in, int out);
 
-// Deletes what FileExists reports. True when nothing stands there afterwards.
+// Deletes what NonFolderExists reports. True when nothing stands there afterwards.
 bool DeleteFile(const std::string& path);
 
 // Writes `bytes` as a new file `path` with the permission bits `mode`

@@ -2,6 +2,7 @@
 
 #include "core/file_ops.h"
 #include "core/run_texts.h"
+#include "files/files.h"
 #include "files/unique_fd.h"
 
 #include <fcntl.h>
@@ -25,7 +26,7 @@ bool CopyScriptLines(int in, int out) {
   auto finish_line = [&] {
     if (line_number <= kBannerLines) ++line_number;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const bool ok = line_number <= kBannerLines || WriteAll(out, line + "\r\n");
+    const bool ok = line_number <= kBannerLines || files::WriteAll(out, line + "\r\n");
     line.clear();
     return ok;
   };
@@ -53,7 +54,8 @@ bool FileRegistryScript(const std::string& output_path, const std::string& scrip
   if (!out.valid()) return false;
   files::UniqueFd in(::open(output_path.c_str(), O_RDONLY | O_CLOEXEC));
   bool ok = !in.valid() || CopyScriptLines(in.get(), out.get());
-  ok = ok && WriteAll(out.get(), std::string(kScriptVersionLine) + "\r\n;" + kCredit + "\r\n");
+  ok = ok &&
+       files::WriteAll(out.get(), std::string(kScriptVersionLine) + "\r\n;" + kCredit + "\r\n");
   ok = out.Close() && ok;
   if (!ok) ::unlink(script_path.c_str());
   return ok;

@@ -28,6 +28,23 @@ std::string CurrentFolder() {
 
 }  // namespace
 
+int NewFileFlags() { return O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC; }
+
+bool WriteAll(int fd, const void* bytes, std::size_t count, int* error) {
+  const char* from = static_cast<const char*>(bytes);
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t put = write(fd, from + done, count - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      *error = put < 0 ? errno : ENOSPC;
+      return false;
+    }
+    done += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
 std::string FullPathName(const std::string& path) {
   std::string joined = path;
   if (path.empty() || path[0] != '/') {
@@ -96,13 +113,6 @@ bool MakeFolderChain(const std::string& path) {
 }  // namespace files
 
 namespace files {
-
-int CreateFileForWriting(const std::string& path) {
-  const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC;
-  int fd = open(path.c_str(), flags, 0666);
-  if (fd < 0 && errno == ELOOP && unlink(path.c_str()) == 0) fd = open(path.c_str(), flags, 0666);
-  return fd;
-}
 
 std::optional<std::string> FindFileIgnoringCase(const std::string& folder,
                                                 const std::string& name) {

@@ -1,8 +1,10 @@
 // The file-system functions the tool needs from its host, on POSIX.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace files {
 
@@ -11,6 +13,19 @@ namespace files {
 // kept. Empty when the current folder cannot be read (it has been removed,
 // for instance) and `path` is relative.
 std::string FullPathName(const std::string& path);
+
+// Flags of a file created new for writing: exclusively, never through a
+// link, not inherited by programs the process starts.
+int NewFileFlags();
+
+// Writes all `count` bytes, going on after short writes and interruptions.
+// False with `*error` set (ENOSPC for a write that took nothing) when a
+// write fails.
+bool WriteAll(int fd, const void* bytes, std::size_t count, int* error);
+inline bool WriteAll(int fd, std::string_view bytes) {
+  int error = 0;
+  return WriteAll(fd, bytes.data(), bytes.size(), &error);
+}
 
 bool FolderExists(const std::string& path);
 // True for anything that is not a folder (a regular file, a device...).
@@ -30,10 +45,6 @@ std::string FolderPart(const std::string& path);
 }  // namespace files
 
 namespace files {
-
-// Creates or truncates a file for writing and returns its descriptor, or -1.
-// A symbolic link standing at `path` is replaced, never followed.
-int CreateFileForWriting(const std::string& path);
 
 // The path of the file `name` in `folder` (ending in "/"): the exact name
 // when it exists, else the first name in byte order that equals it when the

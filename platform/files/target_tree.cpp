@@ -37,23 +37,6 @@ int OpenBeneath(int folder, const char* path) {
 
 }  // namespace
 
-int NewFileFlags() { return O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC; }
-
-bool WriteAll(int fd, const void* bytes, std::size_t count, int* error) {
-  const char* from = static_cast<const char*>(bytes);
-  std::size_t done = 0;
-  while (done < count) {
-    const ssize_t put = write(fd, from + done, count - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      *error = put < 0 ? errno : ENOSPC;
-      return false;
-    }
-    done += static_cast<std::size_t>(put);
-  }
-  return true;
-}
-
 int FolderProblem(const std::string& folder) {
   struct stat info {};
   if (stat(folder.c_str(), &info) != 0) return errno;

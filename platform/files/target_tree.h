@@ -14,18 +14,10 @@
 #include <string>
 #include <string_view>
 
+#include "files/files.h"
 #include "files/unique_fd.h"
 
 namespace files {
-
-// Flags of a file created new for writing: exclusively, never through a
-// link, not inherited by programs the process starts.
-int NewFileFlags();
-
-// Writes all `count` bytes, going on after short writes and interruptions.
-// False with `*error` set (ENOSPC for a write that took nothing) when a
-// write fails.
-bool WriteAll(int fd, const void* bytes, std::size_t count, int* error);
 
 // Why `folder` cannot take new files (an errno), or 0 when it can.
 int FolderProblem(const std::string& folder);
