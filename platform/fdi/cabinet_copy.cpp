@@ -17,7 +17,6 @@ namespace {
 constexpr int kNextCabinetAttempts = 8;
 
 constexpr unsigned kLastCompressionType = MSCAB_COMP_LZX;
-constexpr unsigned short kAttributeRunAfterExtract = 0x40;
 
 FDIERROR FromDecoderError(int error) {
   switch (error) {
@@ -72,8 +71,7 @@ class HandleGuard {
 CabinetCopy::CabinetCopy(Context& context, PFNFDINOTIFY notify, void* user)
     : context_(context),
       callbacks_(context.callbacks),
-      notify_(notify),
-      user_(user),
+      notifier_(context.callbacks, notify, user),
       bridge_(context),
       folders_(context.callbacks),
       mszip_(context.callbacks),
@@ -92,11 +90,6 @@ bool CabinetCopy::Fail(FDIERROR error, int decoder_error) {
   error_ = error;
   decoder_error_ = decoder_error;
   return false;
-}
-
-intptr_t CabinetCopy::Notify(FDINOTIFICATIONTYPE type, FDINOTIFICATION* notification) {
-  notification->pv = user_;
-  return notify_(type, notification);
 }
 
 bool CabinetCopy::Run(const char* name, const char* folder) {
@@ -179,7 +172,8 @@ bool CabinetCopy::CopyEntriesOf(std::size_t cabinet) {
     std::size_t folder = directory.FolderOf(entry);
     if (cabinet == 0) {
       if (folder == 0 && first_folder_from_previous) {
-        if (!NotifyPartial(entry, directory)) return false;
+        NotificationSubject subject{.directory = directory, .entry = &entry};
+        if (notifier_.Send(fdintPARTIAL_FILE, subject) == -1) return Fail(FDIERROR_USER_ABORT);
         continue;
       }
     } else if (entry.FromPrevious() || folder != 0) {
@@ -216,22 +210,12 @@ bool CabinetCopy::JoinFollowing(std::size_t cabinet) {
 
 bool CabinetCopy::CopyEntry(std::size_t cabinet, std::size_t index) {
   const CabinetDirectory& directory = chain_[cabinet].directory;
-  const CabinetEntry entry = directory.entries[index];
+  const CabinetEntry& entry = directory.entries[index];
   unsigned compression = directory.folder_compression[directory.FolderOf(entry)] & 0x0F;
   if (compression > kLastCompressionType) return Fail(FDIERROR_BAD_COMPR_TYPE);
 
-  char name[kMaxNameBytes];
-  std::memcpy(name, entry.name, sizeof name);
-  FDINOTIFICATION copy = {};
-  copy.cb = static_cast<long>(entry.size);
-  copy.psz1 = name;
-  copy.date = entry.date;
-  copy.time = entry.time;
-  copy.attribs = entry.attributes;
-  copy.setID = directory.header.set_id;
-  copy.iCabinet = directory.header.index;
-  copy.iFolder = entry.folder;
-  intptr_t output = Notify(fdintCOPY_FILE, &copy);
+  intptr_t output =
+      notifier_.Send(fdintCOPY_FILE, NotificationSubject{.directory = directory, .entry = &entry});
   if (output == -1) return Fail(FDIERROR_USER_ABORT);
   if (output == 0) return true;
   HandleGuard guard(callbacks_, output);
@@ -262,18 +246,8 @@ bool CabinetCopy::CopyEntry(std::size_t cabinet, std::size_t index) {
   if (result != MSPACK_ERR_OK) return Fail(FromDecoderError(result), result);
 
   guard.Release();
-  std::memcpy(name, entry.name, sizeof name);
-  FDINOTIFICATION close = {};
-  close.cb = (entry.attributes & kAttributeRunAfterExtract) != 0 ? 1 : 0;
-  close.psz1 = name;
-  close.hf = output;
-  close.date = entry.date;
-  close.time = entry.time;
-  close.attribs = entry.attributes;
-  close.setID = directory.header.set_id;
-  close.iCabinet = directory.header.index;
-  close.iFolder = entry.folder;
-  if (Notify(fdintCLOSE_FILE_INFO, &close) == 0) return Fail(FDIERROR_USER_ABORT);
+  NotificationSubject subject{.directory = directory, .entry = &entry, .output = output};
+  if (notifier_.Send(fdintCLOSE_FILE_INFO, subject) == 0) return Fail(FDIERROR_USER_ABORT);
   return true;
 }
 
@@ -338,26 +312,9 @@ bool CabinetCopy::LoadNext(std::size_t cabinet) {
 
   FDIERROR problem = FDIERROR_NONE;
   for (int attempt = 0; attempt < kNextCabinetAttempts; ++attempt) {
-    char name[kMaxNameBytes];
-    char disk[kMaxNameBytes];
-    std::memcpy(name, directory.next_cabinet, sizeof name);
-    std::memcpy(disk, directory.next_disk, sizeof disk);
-    // The callee may write a folder of up to CB_MAX_CAB_PATH bytes here.
-    std::size_t capacity =
-        folder_.size() + 1 > CB_MAX_CAB_PATH ? folder_.size() + 1 : CB_MAX_CAB_PATH;
-    CallbackString path(capacity, '\0', CallbackAllocator<char>(callbacks_));
-    std::memcpy(path.data(), folder_.c_str(), folder_.size() + 1);
-
-    FDINOTIFICATION next = {};
-    next.psz1 = name;
-    next.psz2 = disk;
-    next.psz3 = path.data();
-    next.setID = directory.header.set_id;
-    next.iCabinet = static_cast<unsigned short>(directory.header.index + 1);
-    next.fdie = problem;
-    if (Notify(fdintNEXT_CABINET, &next) == -1) return Fail(FDIERROR_USER_ABORT);
-    path.back() = '\0';
-    folder_.assign(path.c_str());
+    NotificationSubject subject{.directory = directory, .folder = &folder_, .problem = problem};
+    if (notifier_.Send(fdintNEXT_CABINET, subject) == -1) return Fail(FDIERROR_USER_ABORT);
+    folder_.assign(notifier_.AnsweredFolder());
 
     problem = OpenNext(cabinet, directory.next_cabinet);
     if (problem == FDIERROR_NONE) return NotifyCabinetInfo(cabinet + 1);
@@ -433,37 +390,8 @@ mscabd_file* CabinetCopy::FindDecodedFile(std::size_t cabinet, std::size_t index
 }
 
 bool CabinetCopy::NotifyCabinetInfo(std::size_t cabinet) {
-  const CabinetDirectory& directory = chain_[cabinet].directory;
-  char next_name[kMaxNameBytes];
-  char next_disk[kMaxNameBytes];
-  std::memcpy(next_name, directory.next_cabinet, sizeof next_name);
-  std::memcpy(next_disk, directory.next_disk, sizeof next_disk);
-  CallbackString path(folder_);
-  FDINOTIFICATION info = {};
-  info.psz1 = next_name;
-  info.psz2 = next_disk;
-  info.psz3 = path.data();
-  info.setID = directory.header.set_id;
-  info.iCabinet = directory.header.index;
-  if (Notify(fdintCABINET_INFO, &info) == -1) return Fail(FDIERROR_USER_ABORT);
-  return true;
-}
-
-bool CabinetCopy::NotifyPartial(const CabinetEntry& entry, const CabinetDirectory& directory) {
-  char name[kMaxNameBytes];
-  char previous_cabinet[kMaxNameBytes];
-  char previous_disk[kMaxNameBytes];
-  std::memcpy(name, entry.name, sizeof name);
-  std::memcpy(previous_cabinet, directory.previous_cabinet, sizeof previous_cabinet);
-  std::memcpy(previous_disk, directory.previous_disk, sizeof previous_disk);
-  FDINOTIFICATION partial = {};
-  partial.psz1 = name;
-  partial.psz2 = previous_cabinet;
-  partial.psz3 = previous_disk;
-  partial.setID = directory.header.set_id;
-  partial.iCabinet = directory.header.index;
-  partial.iFolder = entry.folder;
-  if (Notify(fdintPARTIAL_FILE, &partial) == -1) return Fail(FDIERROR_USER_ABORT);
+  NotificationSubject subject{.directory = chain_[cabinet].directory, .folder = &folder_};
+  if (notifier_.Send(fdintCABINET_INFO, subject) == -1) return Fail(FDIERROR_USER_ABORT);
   return true;
 }
 

@@ -36,6 +36,7 @@
 #include "fdi/lzx_codec.h"
 #include "fdi/mspack_bridge.h"
 #include "fdi/mszip_codec.h"
+#include "fdi/notification.h"
 
 namespace fdi {
 
@@ -83,13 +84,10 @@ class CabinetCopy {
   bool FindFolderMatch(const char* name, CallbackString* path);
   mscabd_file* FindDecodedFile(std::size_t cabinet, std::size_t entry);
   bool NotifyCabinetInfo(std::size_t cabinet);
-  bool NotifyPartial(const CabinetEntry& entry, const CabinetDirectory& directory);
-  intptr_t Notify(FDINOTIFICATIONTYPE type, FDINOTIFICATION* notification);
 
   Context& context_;
   const Callbacks& callbacks_;
-  PFNFDINOTIFY notify_;
-  void* user_;
+  Notifier notifier_;
   MspackBridge bridge_;
   FolderDecoder folders_;
   MszipCodec mszip_;
