@@ -2,9 +2,6 @@
 
 #include <mspack.h>
 
-#include <cstdint>
-#include <cstdio>
-
 namespace fdi {
 namespace {
 
@@ -31,12 +28,10 @@ class OutputGuard {
 }  // namespace
 
 CabinetCopy::CabinetCopy(Context& context, PFNFDINOTIFY notify, void* user)
-    : context_(context),
-      callbacks_(context.callbacks),
+    : callbacks_(context.callbacks),
       notifier_(context.callbacks, notify, user),
       set_(context, notifier_),
-      folders_(context.callbacks),
-      mszip_(context.callbacks) {}
+      decoders_(context, set_) {}
 
 bool CabinetCopy::Fail(const Result& failure) {
   failure_ = failure;
@@ -110,70 +105,13 @@ bool CabinetCopy::CopyEntry(std::size_t volume, std::size_t index) {
   if (output == 0) return true;
   OutputGuard guard(callbacks_, output);
 
-  std::size_t folder = directory.FolderOf(entry);
-  int result = MSPACK_ERR_OK;
-  BlockCodec* codec = FastCodec(volume, folder);
-  if (codec != nullptr) {
-    result = folders_.Extract(*codec, set_.path(volume), folder, directory.folder_data[folder],
-                              entry.folder_offset, entry.size, output);
-    // An LZX stream whose frames do not keep to its data blocks is one that
-    // libmspack decodes on across them: the entry is written again from its
-    // first byte by libmspack, and the rest of the folder stays with it.
-    if (result == MSPACK_ERR_DATAFORMAT && codec != &mszip_ &&
-        callbacks_.seek(output, 0, SEEK_SET) == 0) {
-      lzx_slow_folder_ = folder;
-      codec = nullptr;
-    }
-  }
-  if (codec == nullptr) {
-    mscabd_file* file = set_.DecodedFile(volume, index);
-    if (file == nullptr) return Fail({FDIERROR_CORRUPT_CABINET});
-    MspackBridge& bridge = set_.bridge();
-    mscab_decompressor* decompressor = set_.decompressor();
-    bridge.SetOutput(output);
-    result = decompressor->extract(decompressor, file, bridge.OutputName());
-    bridge.SetOutput(-1);
-  }
-  if (result != MSPACK_ERR_OK) return Fail(FromDecoderError(result));
+  Result written = decoders_.Extract(volume, index, output);
+  if (!written.ok()) return Fail(written);
 
   guard.Release();
   NotificationSubject subject{.directory = directory, .entry = &entry, .output = output};
   if (notifier_.Send(fdintCLOSE_FILE_INFO, subject) == 0) return Fail({FDIERROR_USER_ABORT});
   return true;
-}
-
-BlockCodec* CabinetCopy::FastCodec(std::size_t volume, std::size_t folder) {
-  // Only MSZIP and LZX folders that lie wholly in the cabinet named to the
-  // copy: in a set, its first folder may have begun in the cabinet before
-  // and its last may go on in the next (even between entries, with a split
-  // block), so those stay with libmspack, as does MSZIP when ISA-L is
-  // missing.
-  const CabinetDirectory& directory = set_.directory(volume);
-  if (volume != 0) return nullptr;
-  if ((directory.header.flags & kHeaderHasPrevious) != 0 && folder == 0) return nullptr;
-  if ((directory.header.flags & kHeaderHasNext) != 0 &&
-      folder + 1 == directory.folder_compression.size())
-    return nullptr;
-  const std::uint16_t compression = directory.folder_compression[folder];
-  unsigned window_bits = 0;
-  if ((compression & 0x0F) == MSCAB_COMP_MSZIP && context_.fast_mszip) {
-    if (!mszip_ready_) {
-      mszip_ready_ = true;
-      mszip_usable_ = folders_.Prepare() && mszip_.Prepare();
-    }
-    return mszip_usable_ ? &mszip_ : nullptr;
-  }
-  if (context_.fast_lzx && folder != lzx_slow_folder_ &&
-      LzxCodec::WindowBitsOf(compression, &window_bits)) {
-    if (!lzx_ || lzx_window_bits_ != window_bits) {
-      lzx_.reset();
-      lzx_.emplace(callbacks_, window_bits);
-      lzx_window_bits_ = window_bits;
-      lzx_usable_ = folders_.Prepare() && lzx_->Prepare();
-    }
-    return lzx_usable_ ? &*lzx_ : nullptr;
-  }
-  return nullptr;
 }
 
 }  // namespace fdi

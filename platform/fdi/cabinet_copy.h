@@ -23,13 +23,10 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 
 #include "fdi/cabinet_set.h"
+#include "fdi/decoder_choice.h"
 #include "fdi/fdi_context.h"
-#include "fdi/folder_decoder.h"
-#include "fdi/lzx_codec.h"
-#include "fdi/mszip_codec.h"
 #include "fdi/notification.h"
 
 namespace fdi {
@@ -51,22 +48,11 @@ class CabinetCopy {
   bool Fail(const Result& failure);
   bool CopyEntriesOf(std::size_t volume);
   bool CopyEntry(std::size_t volume, std::size_t entry);
-  // The codec of the fast path for the folder, or null for libmspack.
-  BlockCodec* FastCodec(std::size_t volume, std::size_t folder);
 
-  Context& context_;
   const Callbacks& callbacks_;
   Notifier notifier_;
   CabinetSet set_;
-  FolderDecoder folders_;
-  MszipCodec mszip_;
-  bool mszip_ready_ = false;  // folders_ and mszip_ prepared (tried once per copy)
-  bool mszip_usable_ = false;
-  std::optional<LzxCodec> lzx_;  // for the window size of the last LZX folder
-  unsigned lzx_window_bits_ = 0;
-  // The folder of the named cabinet that the LZX codec gave up on.
-  std::size_t lzx_slow_folder_ = static_cast<std::size_t>(-1);
-  bool lzx_usable_ = false;
+  DecoderChoice decoders_;
   Result failure_;
 };
 
