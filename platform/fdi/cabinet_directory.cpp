@@ -52,14 +52,6 @@ bool CabinetDirectory::FirstFolderFromPrevious() const {
   return false;
 }
 
-bool CabinetDirectory::FirstFolderToNext() const {
-  for (const CabinetEntry& entry : entries) {
-    if (entry.folder == kFolderPreviousAndNext) return true;
-    if (entry.folder == kFolderToNext && folder_compression.size() == 1) return true;
-  }
-  return false;
-}
-
 FDIERROR ReadCabinetDirectory(CallbackReader& reader, CabinetDirectory* directory) {
   FDIERROR error = ReadCabinetHeader(reader, &directory->header);
   if (error != FDIERROR_NONE) return error;

@@ -80,8 +80,6 @@ struct CabinetDirectory {
   std::size_t FolderOf(const CabinetEntry& entry) const;
   // The first folder began in the previous cabinet.
   bool FirstFolderFromPrevious() const;
-  // The first folder goes on in the next cabinet.
-  bool FirstFolderToNext() const;
 };
 
 // Reads the whole directory of the cabinet that starts at offset 0 of the

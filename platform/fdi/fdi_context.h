@@ -26,6 +26,15 @@ struct Context {
   bool fast_lzx = true;
 };
 
+// How a step of a copy ended: FDIERROR_NONE, or the failure with the
+// decoder's own code when the decoder reported one (else 0).
+struct Result {
+  FDIERROR error = FDIERROR_NONE;
+  int decoder_error = 0;
+
+  bool ok() const { return error == FDIERROR_NONE; }
+};
+
 // Records a failure in the context's error record. `decoder_error` is the
 // decoder's own error code, or 0.
 void RecordError(Context& context, FDIERROR error, int decoder_error = 0);

@@ -8,6 +8,26 @@
 #include <limits>
 
 namespace fdi {
+
+Result FromDecoderError(int mspack_error) {
+  switch (mspack_error) {
+    case MSPACK_ERR_OK:
+      return {};
+    case MSPACK_ERR_OPEN:
+      return {FDIERROR_CABINET_NOT_FOUND, mspack_error};
+    case MSPACK_ERR_SIGNATURE:
+      return {FDIERROR_NOT_A_CABINET, mspack_error};
+    case MSPACK_ERR_NOMEMORY:
+      return {FDIERROR_ALLOC_FAIL, mspack_error};
+    case MSPACK_ERR_WRITE:
+      return {FDIERROR_TARGET_FILE, mspack_error};
+    case MSPACK_ERR_ARGS:
+      return {FDIERROR_MDI_FAIL, mspack_error};
+    default:  // read, seek, format, checksum and decoding errors
+      return {FDIERROR_CORRUPT_CABINET, mspack_error};
+  }
+}
+
 namespace {
 
 // What libmspack gets back from open(): the handle and whether it is ours to

@@ -21,6 +21,10 @@
 
 namespace fdi {
 
+// The FDI error that a libmspack error code stands for, with that code;
+// success for MSPACK_ERR_OK.
+Result FromDecoderError(int mspack_error);
+
 class MspackBridge {
  public:
   explicit MspackBridge(Context& context);

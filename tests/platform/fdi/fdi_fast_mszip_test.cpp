@@ -7,6 +7,8 @@
 #include <mspack.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -17,6 +19,8 @@
 
 #include "fdi/data_block_checksum.h"
 #include "fdi/decoder_choice.h"
+#include "fdi/fdi_context.h"
+#include "fdi/folder_extractor.h"
 #include "fixtures/cabinet_checksum.h"
 #include "fixtures/cabinet_writer.h"
 #include "platform/fdi/cabinet_set_cutter.h"
@@ -149,6 +153,24 @@ struct Layout {
   }
 };
 
+// An LZX cabinet whose first frame is split over two data blocks of 16 KiB
+// each: libmspack decodes it, the fast path hands the folder over.
+std::string LzxFirstFrameSplit() {
+  std::string split = fixtures::WriteCabinet(Mixed(32768, CabCompression::kLzx));
+  const std::size_t block = Layout::FirstBlock(split);
+  const std::size_t payload = Layout::NextBlock(split, block) - block - 8;
+  const std::string first = split.substr(block + 8, payload / 2);
+  const std::string second = split.substr(block + 8 + payload / 2);
+  std::string head(8, '\0'), tail(8, '\0');
+  Layout::PutU16(head, 4, static_cast<unsigned>(first.size()));
+  Layout::PutU16(head, 6, 16384);
+  Layout::PutU16(tail, 4, static_cast<unsigned>(payload - first.size()));
+  Layout::PutU16(tail, 6, 16384);
+  split = split.substr(0, block) + head + first + tail + second;
+  Layout::PutU16(split, 40, (static_cast<unsigned char>(split[40]) | split[41] << 8) + 1);
+  return split;
+}
+
 TEST_F(FdiFastMszipTest, BothDecodersAgreeOnLzxCabinetsOfEveryWindowSize) {
   // Real LZX streams (verbatim, aligned and uncompressed blocks, repeated
   // offsets, E8 translation) with the window running on across the data
@@ -165,19 +187,7 @@ TEST_F(FdiFastMszipTest, BothDecodersAgreeOnLzxCabinetsOfEveryWindowSize) {
   ExpectSameFromBoth("lzx.cab");
   // A first frame split over two data blocks: the codec gives the folder
   // back to libmspack, which reads on across the blocks.
-  std::string split = fixtures::WriteCabinet(Mixed(32768, CabCompression::kLzx));
-  const std::size_t block = Layout::FirstBlock(split);
-  const std::size_t payload = Layout::NextBlock(split, block) - block - 8;
-  const std::string first = split.substr(block + 8, payload / 2);
-  const std::string second = split.substr(block + 8 + payload / 2);
-  std::string head(8, '\0'), tail(8, '\0');
-  Layout::PutU16(head, 4, static_cast<unsigned>(first.size()));
-  Layout::PutU16(head, 6, 16384);
-  Layout::PutU16(tail, 4, static_cast<unsigned>(payload - first.size()));
-  Layout::PutU16(tail, 6, 16384);
-  split = split.substr(0, block) + head + first + tail + second;
-  Layout::PutU16(split, 40, (static_cast<unsigned char>(split[40]) | split[41] << 8) + 1);
-  Place({split}, {"lzx.cab"});
+  Place({LzxFirstFrameSplit()}, {"lzx.cab"});
   const Outcome whole = CopyWith(false, "lzx.cab");
   EXPECT_TRUE(whole.copied);
   ExpectSameFromBoth("lzx.cab");
@@ -308,6 +318,87 @@ TEST_F(FdiFastMszipTest, AFailedWriteEndsTheCopyAndClosesTheHandle) {
   EXPECT_FALSE(session.Copy(fdi, "mixed.cab", Folder()));
   EXPECT_EQ(fdi.erf().erfOper, FDIERROR_TARGET_FILE);
   EXPECT_EQ(fdi.erf().erfType, MSPACK_ERR_WRITE);
+}
+
+// The output of an entry the fast path gave up on is rewound to its first
+// byte before libmspack writes the entry again (here over bytes the callee
+// left in it); an output that cannot be rewound (a FIFO) keeps the fast
+// path's failure, and the copy ends there.
+TEST_F(FdiFastMszipTest, AHandedOverEntryIsRewrittenOnlyWhenItsOutputRewinds) {
+  Place({LzxFirstFrameSplit()}, {"lzx.cab"});
+  test_support::TempDir output;
+  const std::string fifo = (output.path() / "fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  struct Case {
+    const char* what;
+    bool fifo;
+  };
+  for (const Case& c : {Case{"a file", false}, Case{"a FIFO", true}}) {
+    SCOPED_TRACE(c.what);
+    Fdi fdi;
+    Session session(output.path().string());
+    session.answer = [&](const Event& event, FDINOTIFICATION*) -> std::optional<intptr_t> {
+      if (event.type != fdintCOPY_FILE) return std::nullopt;
+      if (event.psz1 != "a") return 0;  // only the first entry
+      // Read and write, and not blocking, so that neither opening nor
+      // filling a FIFO waits for a reader.
+      std::string path = c.fifo ? fifo : (output.path() / "a").string();
+      intptr_t handle = OpenFile(path.data(), O_RDWR | O_CREAT | O_TRUNC | O_NONBLOCK, 0600);
+      char left[] = "left by the callee";
+      if (handle != -1 && !c.fifo) {
+        EXPECT_EQ(write(static_cast<int>(handle), left, 18), 18);
+      }
+      return handle;
+    };
+    const bool copied = session.Copy(fdi, "lzx.cab", Folder());
+    EXPECT_EQ(copied, !c.fifo);
+    EXPECT_EQ(session.EventsOf(fdintCLOSE_FILE_INFO).size(), c.fifo ? 0u : 1u);
+    if (c.fifo) {
+      EXPECT_EQ(fdi.erf().erfOper, FDIERROR_CORRUPT_CABINET);
+      EXPECT_EQ(fdi.erf().erfType, MSPACK_ERR_DATAFORMAT);
+    } else {
+      EXPECT_TRUE(
+          SameBytes(test_support::ReadFile(output.path() / "a"), Mixed(32768).files[0].data));
+    }
+  }
+}
+
+// Rewinding an output goes through the caller's pfnseek to offset 0.
+TEST_F(FdiFastMszipTest, RewindOutputMovesAHandleToItsStartWhenItCanSeek) {
+  Fdi fdi;
+  const fdi::Callbacks& callbacks = static_cast<fdi::Context*>(fdi.get())->callbacks;
+  test_support::TempDir folder;
+  const std::string file = (folder.path() / "file").string();
+  const std::string fifo = (folder.path() / "fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  struct Case {
+    const char* what;
+    std::string path;  // empty: a handle that is not open
+    long written;      // bytes written before the rewind
+    bool rewinds;
+  };
+  const std::vector<Case> cases = {
+      {"a file at its start", file, 0, true},
+      {"a file after a write", file, 5000, true},
+      {"a FIFO", fifo, 10, false},
+      {"no handle", "", 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string path = c.path;
+    intptr_t handle = path.empty() ? 1000 : OpenFile(path.data(), O_RDWR | O_CREAT, 0600);
+    ASSERT_NE(handle, -1);
+    std::string bytes(static_cast<std::size_t>(c.written), 'w');
+    if (c.written > 0) {
+      ASSERT_EQ(callbacks.write(handle, bytes.data(), static_cast<unsigned>(bytes.size())),
+                bytes.size());
+    }
+    EXPECT_EQ(fdi::RewindOutput(callbacks, handle), c.rewinds);
+    if (c.rewinds) {
+      EXPECT_EQ(callbacks.seek(handle, 0, SEEK_CUR), 0);
+    }
+    if (!path.empty()) CloseFile(handle);
+  }
 }
 
 TEST(DataBlockChecksumTest, AgreesWithTheFixtureWriterForEveryLengthAndSeed) {
