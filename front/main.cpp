@@ -1,6 +1,7 @@
 // tarvelin: the drop window. Files named on the command line are taken like
 // a drop on the list.
 #include "core/display_check.h"
+#include "core/platform_choice.h"
 #include "core/staging_folder.h"
 #include "form/form1.h"
 
@@ -70,6 +71,16 @@ int main(int argc, char** argv) {
         silent.empty() ? "DISPLAY and WAYLAND_DISPLAY are unset" : silent + " does not answer";
     std::fputs(("tarvelin: no display to show the window on (" + why + ")\n").c_str(), stderr);
     return 1;
+  }
+  // The window stays on top only on X: in a Wayland session with XWayland
+  // it goes there, unless the user chose a platform.
+  const tarvelin::PlatformChoice choice = tarvelin::ChoosePlatform(setting, options);
+  if (!choice.qpa_platform.empty()) setenv("QT_QPA_PLATFORM", choice.qpa_platform.c_str(), 1);
+  if (choice.cannot_stay_on_top) {
+    std::fputs(
+        "tarvelin: running as a Wayland client, where the window cannot stay above the others "
+        "(XWayland, with DISPLAY set, lets it)\n",
+        stderr);
   }
   // Runs that ended without cleaning up (the program was killed) leave
   // their folders; the folders of running windows are locked and stay.
