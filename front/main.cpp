@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QStringList>
 #include <cstdio>
 #include <cstdlib>
@@ -88,6 +89,10 @@ int main(int argc, char** argv) {
     tarvelin::RemoveFinishedRuns(*staging);
 
   QApplication app(argc, argv);
+  // The desktop file names the icon for the desktop (and, on Wayland, ties
+  // the window to it); the window carries its own copy.
+  QGuiApplication::setDesktopFileName(QStringLiteral("tarvelin"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/tarvelin/icons/tarvelin.png")));
   tarvelin::Form1 form;
   QObject::connect(&form, &tarvelin::Form1::programEnded, &app, &QCoreApplication::quit,
                    Qt::QueuedConnection);
