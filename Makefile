@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS = -G Ninja -DPANDREL_WERROR=ON
 
-.PHONY: all deps build test test-asan demo bench fuzz format clean
+.PHONY: all deps build test test-asan demo deb bench fuzz format clean
 
 all: build
 
@@ -28,6 +28,11 @@ test-asan: deps
 demo: build
 	scripts/demo $(BUILD)
 
+# The Debian packages, in dist/.
+deb: deps
+	@scripts/install-deps debhelper dpkg-dev fakeroot lintian
+	scripts/make-deb $(JOBS)
+
 bench: build
 	@scripts/install-deps cabextract time
 	scripts/bench $(BUILD)
@@ -44,4 +49,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-deb dist
