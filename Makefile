@@ -4,15 +4,17 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS = -G Ninja -DPANDREL_WERROR=ON
 
-.PHONY: all deps build test test-asan demo bench fuzz format clean
+.PHONY: all deps configure build test test-asan demo deb bench fuzz format clean
 
 all: build
 
 deps:
 	@scripts/install-deps
 
-build: deps
+configure: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
@@ -25,8 +27,15 @@ test-asan: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-demo: build
+# Builds only what the demo runs: the two programs and the sample maker.
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target pandrel tarvelin make_fixture
 	scripts/demo $(BUILD)
+
+# The Debian packages, in dist/.
+deb: deps
+	@scripts/install-deps debhelper dpkg-dev fakeroot lintian
+	scripts/make-deb $(JOBS)
 
 bench: build
 	@scripts/install-deps cabextract time msitools 7zip
@@ -44,4 +53,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-deb dist

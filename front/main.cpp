@@ -1,11 +1,13 @@
 // tarvelin: the drop window. Files named on the command line are taken like
 // a drop on the list.
 #include "core/display_check.h"
+#include "core/platform_choice.h"
 #include "core/staging_folder.h"
 #include "form/form1.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QStringList>
 #include <cstdio>
 #include <cstdlib>
@@ -71,12 +73,26 @@ int main(int argc, char** argv) {
     std::fputs(("tarvelin: no display to show the window on (" + why + ")\n").c_str(), stderr);
     return 1;
   }
+  // The window stays on top only on X: in a Wayland session with XWayland
+  // it goes there, unless the user chose a platform.
+  const tarvelin::PlatformChoice choice = tarvelin::ChoosePlatform(setting, options);
+  if (!choice.qpa_platform.empty()) setenv("QT_QPA_PLATFORM", choice.qpa_platform.c_str(), 1);
+  if (choice.cannot_stay_on_top) {
+    std::fputs(
+        "tarvelin: running as a Wayland client, where the window cannot stay above the others "
+        "(XWayland, with DISPLAY set, lets it)\n",
+        stderr);
+  }
   // Runs that ended without cleaning up (the program was killed) leave
   // their folders; the folders of running windows are locked and stay.
   if (const auto staging = tarvelin::PrepareStagingFolder(tarvelin::SystemTempFolder()))
     tarvelin::RemoveFinishedRuns(*staging);
 
   QApplication app(argc, argv);
+  // The desktop file names the icon for the desktop (and, on Wayland, ties
+  // the window to it); the window carries its own copy.
+  QGuiApplication::setDesktopFileName(QStringLiteral("tarvelin"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/tarvelin/icons/tarvelin.png")));
   tarvelin::Form1 form;
   QObject::connect(&form, &tarvelin::Form1::programEnded, &app, &QCoreApplication::quit,
                    Qt::QueuedConnection);

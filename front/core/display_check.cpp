@@ -58,12 +58,18 @@ bool WaylandDisplayAnswers(const std::string& name, const std::string& runtime_f
   return SocketAnswers(runtime_folder + "/" + name, false);
 }
 
-bool DisplayMissing(const DisplaySetting& setting, const std::vector<std::string>& arguments) {
-  if (!setting.display.empty() || !setting.wayland_display.empty()) return false;
+std::string ChosenPlatform(const DisplaySetting& setting,
+                           const std::vector<std::string>& arguments) {
   std::string platforms = setting.qpa_platform;
   for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
     if (arguments[i] == "-platform" || arguments[i] == "--platform") platforms = arguments[i + 1];
   }
+  return platforms;
+}
+
+bool DisplayMissing(const DisplaySetting& setting, const std::vector<std::string>& arguments) {
+  if (!setting.display.empty() || !setting.wayland_display.empty()) return false;
+  const std::string platforms = ChosenPlatform(setting, arguments);
   // Qt tries the names of a list in turn: one that needs no display will do.
   std::size_t start = 0;
   for (;;) {

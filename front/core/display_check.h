@@ -13,13 +13,17 @@ struct DisplaySetting {
   std::string qpa_platform;     // $QT_QPA_PLATFORM
 };
 
+// The platform the user chose: the one a "-platform NAME" (or "--platform
+// NAME") argument gives, else QT_QPA_PLATFORM; empty when neither names one.
+// `arguments` excludes the program name.
+std::string ChosenPlatform(const DisplaySetting& setting,
+                           const std::vector<std::string>& arguments);
+
 // True when the window would need an X or Wayland display and neither
-// DISPLAY nor WAYLAND_DISPLAY names one. The platform is the one a
-// "-platform NAME" (or "--platform NAME") argument gives, else
-// QT_QPA_PLATFORM; a list ("wayland;xcb") and options ("xcb:...") are read
-// as Qt reads them. Platforms that draw without a display (offscreen,
-// minimal, vnc, linuxfb, eglfs ...) need none. `arguments` excludes the
-// program name.
+// DISPLAY nor WAYLAND_DISPLAY names one. The platform is the chosen one
+// (ChosenPlatform; Qt's default, X, when none); a list ("wayland;xcb") and
+// options ("xcb:...") are read as Qt reads them. Platforms that draw without
+// a display (offscreen, minimal, vnc, linuxfb, eglfs ...) need none.
 bool DisplayMissing(const DisplaySetting& setting, const std::vector<std::string>& arguments);
 
 // Whether the X display `display` (":1", "unix:1.0") takes a connection on
