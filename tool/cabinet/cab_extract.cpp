@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "console/console.h"
+#include "fdi/error_text.h"
 #include "fdi/fdi.h"
 #include "files/files.h"
 
@@ -185,6 +186,12 @@ int CabExtract(const CabinetJob& job) {
   if (is_cabinet) {
     auto [folder, name] = SplitCabinetPath(job.cabinet_path);
     if (FDICopy(context, name.data(), folder.data(), 0, CabNotify, nullptr, &run) != 0) result = 0;
+  }
+  if (result != 0 && job.failure_reason != nullptr) {
+    *job.failure_reason = !is_cabinet ? std::string(fdi::ErrorText(FDIERROR_NOT_A_CABINET))
+                                      : std::string(fdi::ErrorText(error.erfOper));
+    if (is_cabinet && error.erfType != 0)
+      *job.failure_reason += std::string(": ") + fdi::DecoderErrorText(error.erfType);
   }
   if (FDIDestroy(context) == 0) result = -1;
   if (run.failure) std::rethrow_exception(run.failure);

@@ -41,6 +41,9 @@ struct CabinetJob {
   ExtractionOutput* output = nullptr;
   StreamOpener open_stream;
   NextCabinetFinder find_next_cabinet;
+  // Where a failed cabinet says why (the cabinet interface's reason), when
+  // given.
+  std::string* failure_reason = nullptr;
 };
 
 // 0 when the cabinet was recognised and decoded to its end, -1 otherwise.

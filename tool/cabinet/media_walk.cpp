@@ -2,6 +2,7 @@
 // stored in the package, then those beside it, as the Media table lists
 // them), then one loop over it. Cabinets in the package are decoded where
 // they lie, from their streams; nothing is copied out.
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <unordered_set>
@@ -168,10 +169,11 @@ void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::s
   };
 
   auto extract_cabinet = [&](const std::string& cabinet_path, const std::string& shown_path) {
-    CabinetJob job{cabinet_path,     Verbose,
-                   &catalogue_,      &file_keys,
-                   output_.get(),    [this](const std::string& name) { return OpenStream(name); },
-                   find_next_cabinet};
+    std::string reason;
+    CabinetJob job{cabinet_path,      Verbose,
+                   &catalogue_,       &file_keys,
+                   output_.get(),     [this](const std::string& name) { return OpenStream(name); },
+                   find_next_cabinet, &reason};
     const int result = CabExtract(job);
     // A write that failed on the writing thread fails its cabinet too, even
     // when the decoding had ended before it was known.
@@ -181,6 +183,12 @@ void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::s
     const bool write_failed = failure != ExtractionOutput::WriteFailure::kNone;
     if (result != 0 || write_failed) {
       ConsoleLine("ERROR: cabinet \"" + shown_path + "\" could not be extracted");
+      // Why, under -v, on standard error beside the line.
+      if (Verbose && result != 0 && !reason.empty()) {
+        FlushConsole();
+        std::fprintf(stderr, "pandrel: cabinet \"%s\": %s\n", shown_path.c_str(), reason.c_str());
+        std::fflush(stderr);
+      }
     }
   };
 
