@@ -114,6 +114,55 @@ bool MakeFolderChain(const std::string& path) {
 
 namespace files {
 
+std::optional<ReadableFile> OpenRegularFile(const std::string& path) {
+  ReadableFile file;
+  file.fd = UniqueFd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  struct stat info {};
+  if (!file.fd || fstat(file.fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  file.size = static_cast<std::uint64_t>(info.st_size);
+  file.modified = info.st_mtime;
+  return file;
+}
+
+long long ReadAt(int fd, void* buffer, std::size_t count, std::uint64_t offset) {
+  while (true) {
+    const ssize_t got = pread(fd, buffer, count, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    return got;
+  }
+}
+
+long long ReadSome(int fd, void* buffer, std::size_t count) {
+  while (true) {
+    const ssize_t got = read(fd, buffer, count);
+    if (got < 0 && errno == EINTR) continue;
+    return got;
+  }
+}
+
+int ReadOnlyFlags() { return O_RDONLY; }
+
+bool IsReadOnly(int open_flags) { return (open_flags & O_ACCMODE) == O_RDONLY; }
+
+time_t UtcSeconds(std::tm parts) { return timegm(&parts); }
+
+std::optional<std::string> FindFolderIgnoringCase(const std::string& folder,
+                                                  const std::string& name) {
+  if (FolderExists(folder + name)) return folder + name + "/";
+  UniqueDir listing = UniqueDir::Open(folder);
+  if (!listing) return std::nullopt;
+  std::optional<std::string> best;
+  while (const dirent* item = readdir(listing.get())) {
+    const std::string candidate = item->d_name;
+    if (EqualIgnoringAsciiCase(candidate, name) && FolderExists(folder + candidate) &&
+        (!best || candidate < *best)) {
+      best = candidate;
+    }
+  }
+  if (!best) return std::nullopt;
+  return folder + *best + "/";
+}
+
 std::optional<std::string> FindFileIgnoringCase(const std::string& folder,
                                                 const std::string& name) {
   if (FileExists(folder + name)) return folder + name;

@@ -2,9 +2,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "files/unique_fd.h"
 
 namespace files {
 
@@ -45,6 +49,32 @@ std::string FolderPart(const std::string& path);
 }  // namespace files
 
 namespace files {
+
+// A regular file opened for reading, with its size and last-write time.
+// Nothing is waited for: a pipe or a device standing at the path is not
+// opened as a file.
+struct ReadableFile {
+  UniqueFd fd;
+  std::uint64_t size = 0;
+  time_t modified = 0;
+};
+std::optional<ReadableFile> OpenRegularFile(const std::string& path);
+// Reads up to `count` bytes at `offset` (or at the file's position),
+// going on after interruptions: the bytes read, 0 at the end, -1 on failure.
+long long ReadAt(int fd, void* buffer, std::size_t count, std::uint64_t offset);
+long long ReadSome(int fd, void* buffer, std::size_t count);
+// Open flags that ask for reading only, and whether flags do.
+int ReadOnlyFlags();
+bool IsReadOnly(int open_flags);
+
+// A calendar time (tm's fields) read as UTC: seconds since 1970.
+time_t UtcSeconds(std::tm parts);
+
+// The folder `name` in `folder` (ending in "/"), by exact name or else the
+// first name in byte order that equals it ignoring the case of A to Z; with
+// "/" at its end. Nothing when there is none.
+std::optional<std::string> FindFolderIgnoringCase(const std::string& folder,
+                                                  const std::string& name);
 
 // The path of the file `name` in `folder` (ending in "/"): the exact name
 // when it exists, else the first name in byte order that equals it when the

@@ -1,7 +1,5 @@
 #include "cabinet/cab_extract.h"
 
-#include <fcntl.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -38,7 +36,7 @@ void CabFree(void* block) { std::free(block); }
 
 intptr_t CabOpen(char* name, int flags, int /*mode*/) {
   // The cabinet interface opens cabinets only, for reading.
-  if (name == nullptr || (flags & O_ACCMODE) != O_RDONLY || current_run == nullptr) return -1;
+  if (name == nullptr || !files::IsReadOnly(flags) || current_run == nullptr) return -1;
   try {
     std::unique_ptr<CallbackFile> file;
     std::string_view path(name);
@@ -84,7 +82,7 @@ std::optional<time_t> DosTimeAsUtc(unsigned short date, unsigned short time) {
       parts.tm_min > 59 || parts.tm_sec > 59) {
     return std::nullopt;
   }
-  return timegm(&parts);
+  return files::UtcSeconds(parts);
 }
 
 intptr_t CopyFile(const CabinetJob& job, const FDINOTIFICATION& note) {
@@ -166,7 +164,7 @@ int CabExtract(const CabinetJob& job) {
   run.job = &job;
   RunScope scope(run);
 
-  intptr_t probe = CabOpen(const_cast<char*>(job.cabinet_path.c_str()), O_RDONLY, 0);
+  intptr_t probe = CabOpen(const_cast<char*>(job.cabinet_path.c_str()), files::ReadOnlyFlags(), 0);
   if (probe == -1) {
     if (run.failure) std::rethrow_exception(run.failure);
     return -1;

@@ -1,14 +1,11 @@
 #include "cabinet/callback_files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
 
+#include "files/files.h"
 #include "msi/stream_seek.h"
 
 namespace {
@@ -82,19 +79,14 @@ long CabinetReader::Seek(long distance, int origin) {
 }
 
 std::unique_ptr<CabinetOnDisk> CabinetOnDisk::Open(const std::string& path) {
-  files::UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  struct stat info {};
-  if (!fd || fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
-  return std::unique_ptr<CabinetOnDisk>(
-      new CabinetOnDisk(std::move(fd), static_cast<std::uint64_t>(info.st_size)));
+  // A pipe named like a cabinet is not waited on.
+  std::optional<files::ReadableFile> file = files::OpenRegularFile(path);
+  if (!file) return nullptr;
+  return std::unique_ptr<CabinetOnDisk>(new CabinetOnDisk(std::move(file->fd), file->size));
 }
 
 long long CabinetOnDisk::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
-  while (true) {
-    ssize_t got = pread(fd_.get(), buffer, count, static_cast<off_t>(offset));
-    if (got < 0 && errno == EINTR) continue;
-    return got;
-  }
+  return files::ReadAt(fd_.get(), buffer, count, offset);
 }
 
 CabinetInPackage::~CabinetInPackage() { MsiCloseHandle(record_); }

@@ -1,9 +1,5 @@
 #include "cabinet/source_layout.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <memory>
 #include <vector>
 
@@ -11,9 +7,7 @@
 #include "cabinet/safe_names.h"
 #include "catalogue/names.h"
 #include "console/console.h"
-#include "files/ascii.h"
 #include "files/files.h"
-#include "files/unique_dir.h"
 #include "files/unique_fd.h"
 #include "msi/msiquery.h"
 #include "msi/summary_info.h"
@@ -49,25 +43,6 @@ bool IsMergeModule(MSIHANDLE database) {
   return stream.Next();
 }
 
-// The folder `name` in `folder` (ending in "/"), by exact name or else the
-// first name in byte order that equals it ignoring case; with "/" at its end.
-std::optional<std::string> FindFolderIgnoringCase(const std::string& folder,
-                                                  const std::string& name) {
-  if (files::FolderExists(folder + name)) return folder + name + "/";
-  files::UniqueDir listing = files::UniqueDir::Open(folder);
-  if (!listing) return std::nullopt;
-  std::optional<std::string> best;
-  while (const dirent* item = readdir(listing.get())) {
-    const std::string candidate = item->d_name;
-    if (files::EqualIgnoringAsciiCase(candidate, name) && files::FolderExists(folder + candidate) &&
-        (!best || candidate < *best)) {
-      best = candidate;
-    }
-  }
-  if (!best) return std::nullopt;
-  return folder + *best + "/";
-}
-
 // Copies the open source file `in` through the extraction's writer; false
 // when a read or a write fails.
 bool CopyThrough(int in, ExtractionOutput& output, std::size_t entry, time_t written) {
@@ -75,8 +50,7 @@ bool CopyThrough(int in, ExtractionOutput& output, std::size_t entry, time_t wri
   if (!out) return false;
   std::vector<char> piece(1 << 16);
   while (true) {
-    const ssize_t got = read(in, piece.data(), piece.size());
-    if (got < 0 && errno == EINTR) continue;
+    const long long got = files::ReadSome(in, piece.data(), piece.size());
     if (got < 0) return false;  // the entry is abandoned with `out`
     if (got == 0) break;
     const unsigned count = static_cast<unsigned>(got);
@@ -142,7 +116,7 @@ std::optional<std::string> LocateSourceFile(const std::string& package_folder,
     const std::size_t slash = path.find('/', start);
     if (slash == std::string::npos) break;
     std::optional<std::string> found =
-        FindFolderIgnoringCase(folder, path.substr(start, slash - start));
+        files::FindFolderIgnoringCase(folder, path.substr(start, slash - start));
     if (!found) return std::nullopt;
     folder = std::move(*found);
     start = slash + 1;
@@ -170,12 +144,10 @@ void CopyUncompressedFiles(const TMsiHandler& handler, ExtractionOutput& output,
         ConsoleLine("ERROR: uncompressed file \"" + shown + "\" not exists");
       continue;
     }
-    // Not blocking: a pipe standing at the place must not stop the run.
-    files::UniqueFd in(open(found->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat info {};
+    // A pipe standing at the place is not waited on.
+    std::optional<files::ReadableFile> in = files::OpenRegularFile(*found);
     if (verbose) ConsoleLine(catalogue[kFileKey].At(source.entry) + " copying");
-    const bool copied = in && fstat(in.get(), &info) == 0 && S_ISREG(info.st_mode) &&
-                        CopyThrough(in.get(), output, source.entry, info.st_mtime);
+    const bool copied = in && CopyThrough(in->fd.get(), output, source.entry, in->modified);
     // Waits for the writing thread: a failed write there fails the copy.
     const ExtractionOutput::WriteFailure failure = output.TakeWriteFailure();
     if (failure == ExtractionOutput::WriteFailure::kNoRoom)
