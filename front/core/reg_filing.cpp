@@ -1,5 +1,6 @@
 #include "core/reg_filing.h"
 
+#include "console/output_format.h"
 #include "core/file_ops.h"
 #include "core/run_texts.h"
 #include "files/files.h"
@@ -15,7 +16,7 @@ namespace tarvelin {
 
 namespace {
 
-constexpr int kBannerLines = 4;
+constexpr int kBannerLines = static_cast<int>(tool_output::kBanner.size());
 
 // Copies the lines of `in` after the banner to `out`, each ended by CR LF.
 // Reads and writes in pieces: only one line is held at a time.

@@ -1,5 +1,7 @@
 #include "core/tool_output.h"
 
+#include "console/output_format.h"
+
 #include "files/unique_fd.h"
 
 #include <fcntl.h>
@@ -30,7 +32,7 @@ void ErrorLines::Finish() {
 void ErrorLines::EndLine() {
   if (!line_.empty() && line_.back() == '\r') line_.pop_back();
   if (line_.size() > kMaxLineBytes) line_.resize(kMaxLineBytes);
-  if (line_.rfind("ERROR", 0) == 0) {
+  if (std::string_view(line_).starts_with(tool_output::kErrorWord)) {
     if (kept_.size() < kMaxLines)
       kept_.push_back(line_);
     else

@@ -166,7 +166,7 @@ FolderState ExtractionOutput::MakeLevels(Node node, files::UniqueFd& fd) {
         const Node parent = folders_.parent(node);
         if (parent != DirectoryTree::kNoNode) folders_.AppendPath(parent, link);
         link.append(segment, 0, end);
-        ConsoleLine("ERROR: symbolic link \"" + link + "\" is not followed");
+        ConsoleError("symbolic link \"" + link + "\" is not followed");
         return FolderState::kUnusable;
       }
       case files::TargetTree::Level::kBlocked:

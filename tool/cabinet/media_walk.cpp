@@ -23,7 +23,7 @@ namespace {
 class UnsafeNameReport {
  public:
   void operator()(const std::string& name) {
-    if (reported_.insert(name).second) ConsoleLine("ERROR: unsafe name \"" + name + "\"");
+    if (reported_.insert(name).second) ConsoleError("unsafe name \"" + name + "\"");
   }
   // An entry's place, once per place (the text is made only to print it).
   void Place(const ExtractionOutput& output, std::size_t entry) {
@@ -111,14 +111,14 @@ void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::s
     }
   }
   if (too_deep > 0) {
-    ConsoleLine("ERROR: " + std::to_string(too_deep) + " files lie in folders deeper than " +
-                std::to_string(DirectoryTree::kMaxPathBytes) +
-                " bytes: written under their File keys");
+    ConsoleError("" + std::to_string(too_deep) + " files lie in folders deeper than " +
+                 std::to_string(DirectoryTree::kMaxPathBytes) +
+                 " bytes: written under their File keys");
   }
 
   if (int problem = files::FolderProblem(target_folder_)) {
-    ConsoleLine("ERROR: target folder \"" + target_folder_ +
-                "\" cannot hold files: " + std::strerror(problem));
+    ConsoleError("target folder \"" + target_folder_ +
+                 "\" cannot hold files: " + std::strerror(problem));
     return;
   }
 
@@ -179,10 +179,10 @@ void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::s
     // when the decoding had ended before it was known.
     const ExtractionOutput::WriteFailure failure = output_->TakeWriteFailure();
     if (failure == ExtractionOutput::WriteFailure::kNoRoom)
-      ConsoleLine("ERROR: possibly disk_space not enough");
+      ConsoleError("possibly disk_space not enough");
     const bool write_failed = failure != ExtractionOutput::WriteFailure::kNone;
     if (result != 0 || write_failed) {
-      ConsoleLine("ERROR: cabinet \"" + shown_path + "\" could not be extracted");
+      ConsoleError("cabinet \"" + shown_path + "\" could not be extracted");
       // Why, under -v, on standard error beside the line.
       if (Verbose && result != 0 && !reason.empty()) {
         FlushConsole();
@@ -206,7 +206,7 @@ void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::s
       case CabinetSource::Kind::kBesidePackage: {
         std::optional<std::string> found = locate_beside_package(source.name);
         if (!found) {
-          ConsoleLine("ERROR: outside CAB \"" + package_folder + source.name + "\" not exists");
+          ConsoleError("outside CAB \"" + package_folder + source.name + "\" not exists");
           break;
         }
         if (Verbose) ConsoleLine("Extract from outside CAB: " + source.name);

@@ -141,7 +141,7 @@ void CopyUncompressedFiles(const TMsiHandler& handler, ExtractionOutput& output,
       // A file that a cabinet of the package delivered needs no source (a
       // package that leaves Word Count 0 may keep every file in cabinets).
       if (!output.Delivered(source.entry))
-        ConsoleLine("ERROR: uncompressed file \"" + shown + "\" not exists");
+        ConsoleError("uncompressed file \"" + shown + "\" not exists");
       continue;
     }
     // A pipe standing at the place is not waited on.
@@ -151,9 +151,9 @@ void CopyUncompressedFiles(const TMsiHandler& handler, ExtractionOutput& output,
     // Waits for the writing thread: a failed write there fails the copy.
     const ExtractionOutput::WriteFailure failure = output.TakeWriteFailure();
     if (failure == ExtractionOutput::WriteFailure::kNoRoom)
-      ConsoleLine("ERROR: possibly disk_space not enough");
+      ConsoleError("possibly disk_space not enough");
     const bool write_failed = failure != ExtractionOutput::WriteFailure::kNone;
     if (!copied || write_failed)
-      ConsoleLine("ERROR: uncompressed file \"" + shown + "\" could not be copied");
+      ConsoleError("uncompressed file \"" + shown + "\" could not be copied");
   }
 }

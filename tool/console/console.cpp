@@ -1,7 +1,9 @@
 #include "console/console.h"
 
 #include <cstdio>
+#include <string>
 
+#include "console/output_format.h"
 #include "console/verbose.h"
 
 bool Verbose = false;
@@ -11,6 +13,13 @@ void ConsoleLine(std::string_view text) {
       std::fwrite("\r\n", 1, 2, stdout) != 2) {
     throw ConsoleWriteError();
   }
+}
+
+void ConsoleError(std::string_view text) {
+  std::string line(tool_output::kErrorWord);
+  line += ": ";
+  line += text;
+  ConsoleLine(line);
 }
 
 void FlushConsole() {

@@ -14,6 +14,9 @@ class ConsoleWriteError : public std::runtime_error {
 
 void ConsoleLine(std::string_view text);
 
+// An error line: "ERROR: " and `text`. It stops nothing.
+void ConsoleError(std::string_view text);
+
 // Pushes buffered lines out; throws ConsoleWriteError when they cannot go.
 void FlushConsole();
 

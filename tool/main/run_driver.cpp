@@ -5,6 +5,7 @@
 #include <new>
 
 #include "console/console.h"
+#include "console/output_format.h"
 #include "console/verbose.h"
 #include "files/ascii.h"
 #include "files/files.h"
@@ -18,10 +19,7 @@ bool IsOption(const std::string& argument) { return argument.size() >= 2 && argu
 }  // namespace
 
 void PrintBanner() {
-  ConsoleLine("Pandrel");
-  ConsoleLine("Windows Installer unpacker for Linux, by the Tarvelin and Pandrel developers");
-  ConsoleLine("24 Apr 2004                       Version 0.2");
-  ConsoleLine("");
+  for (std::string_view line : tool_output::kBanner) ConsoleLine(line);
 }
 
 void PrintUsage() {
@@ -80,8 +78,7 @@ namespace {
 // instance because it has been removed) refuses the run: it must never fall
 // back to the file-system root.
 int RefuseUnresolvedPath(const std::string& path) {
-  ConsoleLine("ERROR: cannot make a full path of \"" + path +
-              "\": the current folder cannot be read");
+  ConsoleError("cannot make a full path of \"" + path + "\": the current folder cannot be read");
   return 1;
 }
 
@@ -105,7 +102,7 @@ int RunCommand(const RunOptions& options) {
 
   auto handler = std::make_unique<TMsiHandler>();
   if (!handler->OpenPackage(package)) {
-    ConsoleLine("ERROR: invalid MSI file \"" + package + "\"");
+    ConsoleError("invalid MSI file \"" + package + "\"");
     if (Verbose) ExplainOpenFailure();
     return 2;
   }
@@ -145,9 +142,11 @@ int RunPandrel(const std::vector<std::string>& arguments) {
     FlushConsole();
     return exit_code;
   } catch (const std::bad_alloc&) {
-    ConsoleLineAfterFailure("ERROR: unexpected failure: out of memory");
+    ConsoleLineAfterFailure(std::string(tool_output::kErrorWord) +
+                            ": unexpected failure: out of memory");
   } catch (const std::exception& failure) {
-    ConsoleLineAfterFailure(std::string("ERROR: unexpected failure: ") + failure.what());
+    ConsoleLineAfterFailure(std::string(tool_output::kErrorWord) +
+                            ": unexpected failure: " + failure.what());
   }
   return 1;
 }
