@@ -1,6 +1,7 @@
 #include "files/files.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -138,6 +139,12 @@ long long ReadSome(int fd, void* buffer, std::size_t count) {
     if (got < 0 && errno == EINTR) continue;
     return got;
   }
+}
+
+std::size_t DescriptorLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 1u << 20;
+  return static_cast<std::size_t>(limit.rlim_cur);
 }
 
 int ReadOnlyFlags() { return O_RDONLY; }

@@ -63,6 +63,9 @@ std::optional<ReadableFile> OpenRegularFile(const std::string& path);
 // going on after interruptions: the bytes read, 0 at the end, -1 on failure.
 long long ReadAt(int fd, void* buffer, std::size_t count, std::uint64_t offset);
 long long ReadSome(int fd, void* buffer, std::size_t count);
+// How many descriptors the process may have open (its soft limit).
+std::size_t DescriptorLimit();
+
 // Open flags that ask for reading only, and whether flags do.
 int ReadOnlyFlags();
 bool IsReadOnly(int open_flags);

@@ -1,5 +1,6 @@
 #include "cabinet/extraction_output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <functional>
@@ -16,6 +17,10 @@ namespace {
 constexpr int kNoPlace = -1;
 // Tries at a free temporary name before a replacement gives up.
 constexpr unsigned kTemporaryAttempts = 100;
+// Files the decoding thread opens before it waits for the writing thread to
+// close them: a few dozen keep both threads busy, and a quarter of the
+// process's descriptors leaves room for everything else.
+constexpr std::size_t kMaxOpenFiles = 64;
 
 using FolderState = ExtractionOutput::FolderState;
 using Node = DirectoryTree::Node;
@@ -85,7 +90,9 @@ ExtractionOutput::ExtractionOutput(std::string target_folder, const PackageFiles
     : target_folder_(std::move(target_folder)),
       tree_(target_folder_),
       files_(files),
-      folders_(files.tree()) {
+      folders_(files.tree()),
+      max_open_files_(static_cast<int>(
+          std::clamp<std::size_t>(files::DescriptorLimit() / 4, 1, kMaxOpenFiles))) {
   const std::size_t count = files.size();
   entries_.resize(count);
   // Places by number, so that each is looked up once here and not by its
@@ -221,6 +228,7 @@ std::unique_ptr<EntryOutput> ExtractionOutput::OpenUnderKey(std::size_t entry) {
   file->name = files_.key(entry);
   file->fd = files::CreateNewFile(tree_.top(), file->name, nullptr);
   if (!file->fd) return nullptr;
+  Count(*file);
   file->lies = OutputFile::Lies::kUnderKey;
   return MakeOutput(entry, EntryOutput::Mode::kUnderKey, std::move(file));
 }
@@ -265,8 +273,19 @@ std::unique_ptr<EntryOutput> ExtractionOutput::OpenLater(std::size_t entry) {
   return MakeOutput(entry, EntryOutput::Mode::kNew, std::move(file));
 }
 
+void ExtractionOutput::Count(OutputFile& file) {
+  file.counted = true;
+  ++open_files_;
+}
+
+void ExtractionOutput::Uncount(OutputFile& file) {
+  if (file.counted) --open_files_;
+  file.counted = false;
+}
+
 std::unique_ptr<EntryOutput> ExtractionOutput::Open(std::size_t entry) {
   if (!IsWritable(entry)) return nullptr;
+  if (open_files_.load() >= max_open_files_) behind_.Drain();
   const Entry& info = entries_[entry];
   const FolderState state = EnsureFolder(info.folder);
   if (state == FolderState::kUnusable) return OpenUnderKey(entry);
@@ -284,7 +303,10 @@ std::unique_ptr<EntryOutput> ExtractionOutput::Open(std::size_t entry) {
     file->name = files_.long_name(entry);
     int error = 0;
     file->fd = files::CreateNewFile(folder, file->name, &error);
-    if (file->fd) return MakeOutput(entry, EntryOutput::Mode::kNew, std::move(file));
+    if (file->fd) {
+      Count(*file);
+      return MakeOutput(entry, EntryOutput::Mode::kNew, std::move(file));
+    }
     if (error != EEXIST) return OpenUnderKey(entry);
     place.existed_before = true;
     // Only a file (or a link) is replaced; a folder of the user's that
@@ -293,12 +315,14 @@ std::unique_ptr<EntryOutput> ExtractionOutput::Open(std::size_t entry) {
   }
   file->fd = CreateTemporary(folder, &file->name);
   if (!file->fd) return OpenUnderKey(entry);
+  Count(*file);
   file->lies = OutputFile::Lies::kTemporary;
   return MakeOutput(entry, EntryOutput::Mode::kReplace, std::move(file));
 }
 
 void ExtractionOutput::Remove(OutputFile& file) {
   file.fd.reset();
+  Uncount(file);
   if (!file.made) return;
   const int folder = OpenFolder(writing_cursor_, file.folder);
   if (folder >= 0) files::RemoveAt(folder, file.name);
@@ -347,7 +371,9 @@ bool ExtractionOutput::Finish(std::unique_ptr<EntryOutput> output, std::optional
   }
   auto end = [this, handed, written, entry] {
     if (written) files::SetLastWriteTime(handed->fd.get(), *written);
-    if (!handed->fd.Close()) {
+    const bool closed = handed->fd.Close();
+    Uncount(*handed);
+    if (!closed) {
       behind_.NoteFailure(errno);
       Remove(*handed);
       return;

@@ -50,6 +50,9 @@ struct OutputFile {
   // This run made the file (it is removed when the entry is abandoned).
   // False until a deferred create has made it.
   bool made = true;
+  // Opened on the decoding thread: counted among the descriptors it has
+  // handed on and the writing thread has not closed yet.
+  bool counted = false;
 };
 
 // One entry being written; its handle goes to the cabinet interface. Its
@@ -183,6 +186,14 @@ class ExtractionOutput {
   FolderCursor writing_cursor_;  // the writing thread's
   // Temporary names are taken on both threads.
   std::atomic<unsigned> temporary_count_{0};
+  // Files opened on the decoding thread and not yet closed on the writing
+  // one: past a limit the decoding thread waits, so that a run stays well
+  // within the process's descriptors.
+  std::atomic<int> open_files_{0};
+  const int max_open_files_;
+  // Counts `file` among them (it was opened on the decoding thread).
+  void Count(OutputFile& file);
+  void Uncount(OutputFile& file);
   // Last, so that it has done its work before the rest goes.
   WriteBehind behind_;
 };

@@ -20,6 +20,9 @@ constexpr std::size_t kMaxPiece = kRingBytes / 4;
 // small file.
 constexpr std::size_t kBatchBytes = 1u << 20;
 constexpr std::size_t kBatchTasks = 64;
+// At most this many tasks are on their way: many small files take little of
+// the ring, and each task holds its file until it is done.
+constexpr std::size_t kMaxTasks = 4096;
 
 }  // namespace
 
@@ -67,6 +70,7 @@ void WriteBehind::Work() {
     busy_ = true;
     lock.unlock();
     std::size_t freed = 0;
+    const std::size_t done = batch.size();
     for (Task& task : batch) {
       Run(task);
       freed += task.ring_bytes;
@@ -76,6 +80,7 @@ void WriteBehind::Work() {
     lock.lock();
     busy_ = false;
     ring_in_use_ -= freed;
+    tasks_in_use_ -= done;
     if (first_waiting_) room_.notify_all();
   }
 }
@@ -98,6 +103,19 @@ bool WriteBehind::Threaded() {
 }
 
 void WriteBehind::Queue(Task task) {
+  // What was last seen in use can only have shrunk since.
+  if (tasks_in_use_seen_ + pending_.size() >= kMaxTasks) {
+    Flush();
+    std::unique_lock<std::mutex> lock(mutex_);
+    auto has_room = [&] { return tasks_in_use_ <= kMaxTasks / 2; };
+    if (!has_room()) {
+      WakeLocked();
+      first_waiting_ = true;
+      room_.wait(lock, has_room);
+      first_waiting_ = false;
+    }
+    tasks_in_use_seen_ = tasks_in_use_;
+  }
   pending_ring_bytes_ += task.ring_bytes;
   pending_.push_back(std::move(task));
   if (pending_ring_bytes_ >= kBatchBytes || pending_.size() >= kBatchTasks) Flush();
@@ -109,6 +127,8 @@ void WriteBehind::Flush() {
     std::lock_guard<std::mutex> lock(mutex_);
     ring_in_use_ += pending_ring_bytes_;
     ring_in_use_seen_ = ring_in_use_;
+    tasks_in_use_ += pending_.size();
+    tasks_in_use_seen_ = tasks_in_use_;
     if (tasks_.empty()) {
       tasks_.swap(pending_);
     } else {
@@ -186,6 +206,7 @@ void WriteBehind::Drain() {
     first_waiting_ = false;
   }
   ring_in_use_seen_ = ring_in_use_;
+  tasks_in_use_seen_ = tasks_in_use_;
 }
 
 int WriteBehind::TakeFailure() {

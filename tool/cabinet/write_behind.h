@@ -71,9 +71,10 @@ class WriteBehind {
   // The bytes on their way lie in one ring, in the order they were handed:
   // the second thread frees them in that order.
   std::unique_ptr<char[]> ring_;
-  std::size_t ring_head_ = 0;         // where the next bytes go
-  std::size_t ring_in_use_seen_ = 0;  // ring_in_use_ when the first thread last looked
-  std::vector<Task> pending_;         // the first thread's batch, not yet handed
+  std::size_t ring_head_ = 0;          // where the next bytes go
+  std::size_t ring_in_use_seen_ = 0;   // ring_in_use_ when the first thread last looked
+  std::size_t tasks_in_use_seen_ = 0;  // tasks_in_use_ likewise
+  std::vector<Task> pending_;          // the first thread's batch, not yet handed
   std::size_t pending_ring_bytes_ = 0;
 
   std::mutex mutex_;
@@ -81,6 +82,7 @@ class WriteBehind {
   std::condition_variable room_;  // the first waits here for room or the end
   std::vector<Task> tasks_;       // handed, not yet taken by the second thread
   std::size_t ring_in_use_ = 0;   // by the tasks handed and not yet done
+  std::size_t tasks_in_use_ = 0;  // tasks handed and not yet done
   bool busy_ = false;             // the second thread is running a batch
   bool idle_ = false;             // the second thread waits to be woken
   bool first_waiting_ = false;    // the first thread waits on `room_`

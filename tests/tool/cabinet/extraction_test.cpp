@@ -1,6 +1,7 @@
 // The `x` command from end to end: cabinets inside and beside the package,
 // the lines it prints, and the tree it leaves.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -554,6 +555,30 @@ TEST_F(ExtractionTest, AFileACabinetDeliveredNeedsNoSourceBesideThePackage) {
             "ERROR: uncompressed file \"" +
                 package_folder_ + "/MyApp/b.txt\" not exists\r\n2/2 files\r\n");
   EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/a.txt"), kA.data);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ExtractionTest, ReExtractingManyFilesStaysWithinTheDescriptorLimit) {
+  // Into a tree that stands already, every file is opened as it is decoded
+  // and closed on the writing thread: the decoding thread must not run
+  // ahead by more descriptors than a process may have.
+  std::vector<AppFile> many;
+  for (int i = 0; i < 3000; ++i) many.push_back({"F" + std::to_string(i), std::to_string(i), "x"});
+  WritePackage(many, {"#A.cab"}, {{"A.cab", Cabinet(many, CabCompression::kStored)}});
+  const std::string expected = "Extract from inside CAB: A.cab\r\n3000/3000 files\r\n";
+  EXPECT_EQ(Extract({"x", package_, "*", out_}), expected);
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+  rlimit low = old;
+  low.rlim_cur = 20;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  const std::string again = Extract({"x", package_, "*", out_});
+  setrlimit(RLIMIT_NOFILE, &old);
+  EXPECT_EQ(again, expected);
+  EXPECT_EQ(ReadFile(out_ + "/SourceDir/MyApp/2999"), "x");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/test_support.h"
 
@@ -53,6 +54,16 @@ TEST(WriteBehindTest, AFailedWriteDropsWhatFollowsUntilTaken) {
   behind.Then([&] { ran += "done"; }, [&] { ran += "dropped"; });
   behind.Drain();
   EXPECT_EQ(ran, "dropped done");
+}
+
+TEST(WriteBehindTest, ManyTasksWaitForRoomAndRunInTheOrderHanded) {
+  // Far more tasks than may be on their way at once, none with bytes.
+  WriteBehind behind;
+  std::vector<int> order;
+  for (int i = 0; i < 50000; ++i) behind.Then([&order, i] { order.push_back(i); }, nullptr);
+  behind.Drain();
+  ASSERT_EQ(order.size(), 50000u);
+  for (int i = 0; i < 50000; ++i) ASSERT_EQ(order[i], i);
 }
 
 }  // namespace
