@@ -25,22 +25,6 @@ constexpr std::size_t kMaxOpenFiles = 64;
 using FolderState = ExtractionOutput::FolderState;
 using Node = DirectoryTree::Node;
 
-// A place of the tree: a folder and a long name in it.
-struct PlaceKey {
-  Node folder;
-  std::string_view name;
-  bool operator==(const PlaceKey&) const = default;
-};
-struct PlaceKeyHash {
-  std::size_t operator()(const PlaceKey& key) const {
-    return std::hash<std::string_view>()(key.name) * 31 + key.folder;
-  }
-};
-
-bool IsSafeLongName(std::string_view name) {
-  return name != ".." && name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
-}
-
 bool NoRoom(int error) { return error == ENOSPC || error == EDQUOT; }
 
 }  // namespace
@@ -91,45 +75,17 @@ ExtractionOutput::ExtractionOutput(std::string target_folder, const PackageFiles
       tree_(target_folder_),
       files_(files),
       folders_(files.tree()),
+      plan_(files, selected),
+      entries_(files.size()),
+      places_(plan_.places()),
+      folder_states_(folders_.size()),
       max_open_files_(static_cast<int>(
-          std::clamp<std::size_t>(files::DescriptorLimit() / 4, 1, kMaxOpenFiles))) {
-  const std::size_t count = files.size();
-  entries_.resize(count);
-  // Places by number, so that each is looked up once here and not by its
-  // name for every entry extracted.
-  std::unordered_map<PlaceKey, std::uint32_t, PlaceKeyHash> place_ids;
-  for (std::size_t i = 0; i < count && i < selected.Count(); ++i) {
-    if (!selected.IsSelected(i)) continue;
-    Entry& entry = entries_[i];
-    entry.selected = true;
-    entry.folder = selected.At(i);
-    const std::string_view name = files.long_name(i);
-    // A folder too deep for a path sends the entry under its File key
-    // whatever its names, so only the key must be safe then.
-    entry.unsafe =
-        !IsSafeFileName(files.key(i)) || (!folders_.too_deep(entry.folder) &&
-                                          (folders_.unsafe(entry.folder) || !IsSafeLongName(name)));
-    const auto id = static_cast<std::uint32_t>(place_ids.size());
-    entry.place = place_ids.try_emplace(PlaceKey{entry.folder, name}, id).first->second;
-  }
-  places_.resize(place_ids.size());
-  folder_states_.resize(folders_.size());
-}
+          std::clamp<std::size_t>(files::DescriptorLimit() / 4, 1, kMaxOpenFiles))) {}
 
 bool ExtractionOutput::IsWritable(std::size_t entry) const {
-  return entry < entries_.size() && entries_[entry].selected && !entries_[entry].unsafe;
-}
-
-bool ExtractionOutput::IsTooDeep(std::size_t entry) const {
-  return IsWritable(entry) && folders_.too_deep(entries_[entry].folder);
-}
-
-std::string ExtractionOutput::PlaceText(std::size_t entry) const {
-  const Entry& info = entries_.at(entry);
-  if (!info.selected || folders_.too_deep(info.folder)) return std::string(files_.key(entry));
-  std::string text = folders_.Path(info.folder);
-  text += files_.long_name(entry);
-  return text;
+  if (entry >= plan_.size()) return false;
+  const ExtractionPlan::Action action = plan_[entry].action;
+  return action == ExtractionPlan::Action::kToPlace || action == ExtractionPlan::Action::kUnderKey;
 }
 
 ExtractionOutput::WriteFailure ExtractionOutput::TakeWriteFailure() {
@@ -243,7 +199,7 @@ std::unique_ptr<EntryOutput> ExtractionOutput::OpenLater(std::size_t entry) {
   //   cannot hold) sends the entry under its File key;
   // - where nothing can be had, the create fails as a write does.
   auto file = std::make_shared<OutputFile>();
-  file->folder = entries_[entry].folder;
+  file->folder = plan_[entry].folder;
   file->name = files_.long_name(entry);
   file->made = false;
   auto create = [this, file, entry] {
@@ -286,19 +242,20 @@ void ExtractionOutput::Uncount(OutputFile& file) {
 std::unique_ptr<EntryOutput> ExtractionOutput::Open(std::size_t entry) {
   if (!IsWritable(entry)) return nullptr;
   if (open_files_.load() >= max_open_files_) behind_.Drain();
-  const Entry& info = entries_[entry];
-  const FolderState state = EnsureFolder(info.folder);
+  const ExtractionPlan::Step& step = plan_[entry];
+  if (step.action == ExtractionPlan::Action::kUnderKey) return OpenUnderKey(entry);
+  const FolderState state = EnsureFolder(step.folder);
   if (state == FolderState::kUnusable) return OpenUnderKey(entry);
-  PlaceState& place = places_[info.place];
+  PlaceState& place = places_[step.place];
   if (place.ours && place.writer > entry) {
     // A later entry of the catalogue has this place already and keeps it.
     return MakeOutput(entry, EntryOutput::Mode::kDiscard, nullptr);
   }
   if (!place.ours && state == FolderState::kMade) return OpenLater(entry);
-  const int folder = OpenFolder(decoding_cursor_, info.folder);
+  const int folder = OpenFolder(decoding_cursor_, step.folder);
   if (folder < 0) return OpenUnderKey(entry);
   auto file = std::make_shared<OutputFile>();
-  file->folder = info.folder;
+  file->folder = step.folder;
   if (!place.ours) {
     file->name = files_.long_name(entry);
     int error = 0;
@@ -365,7 +322,7 @@ bool ExtractionOutput::Finish(std::unique_ptr<EntryOutput> output, std::optional
   if (!handed) return false;
   if (out.mode_ != EntryOutput::Mode::kUnderKey) {
     // The place is this entry's from now on, for the entries that follow.
-    PlaceState& state = places_[entries_[entry].place];
+    PlaceState& state = places_[plan_[entry].place];
     state.ours = true;
     state.writer = entry;
   }
@@ -388,22 +345,26 @@ bool ExtractionOutput::Finish(std::unique_ptr<EntryOutput> output, std::optional
 std::size_t ExtractionOutput::Place(bool verbose) {
   behind_.Drain();
   std::size_t placed = 0;
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    Entry& info = entries_[i];
-    if (!info.selected) continue;
+  for (std::size_t i = 0; i < plan_.size(); ++i) {
+    const ExtractionPlan::Step& step = plan_[i];
+    if (step.action == ExtractionPlan::Action::kNone) continue;
     ++placed;
     // Reported when extraction began; such an entry never reaches the disk.
-    if (info.unsafe) continue;
-    EnsureFolder(info.folder);
-    bool renamed = false;
-    if (info.landed == Landed::kInTree) {
-      PlaceState& place = places_[info.place];
-      renamed = !place.existed_before && !place.reported_filled;
-      place.reported_filled = true;
+    if (step.action == ExtractionPlan::Action::kUnsafe) continue;
+    bool at_place = false;
+    bool stood = false;
+    bool reported = false;
+    if (step.action == ExtractionPlan::Action::kToPlace) {
+      EnsureFolder(step.folder);
+      PlaceState& place = places_[step.place];
+      at_place = entries_[i].landed == Landed::kInTree;
+      stood = place.existed_before;
+      reported = place.reported_filled;
+      if (at_place) place.reported_filled = true;
     }
     if (verbose) {
-      ConsoleLine(std::string(files_.key(i)) + " -> " + PlaceText(i) +
-                  (renamed ? " renaming" : " replaceing"));
+      ConsoleLine(std::string(files_.key(i)) + " -> " + plan_.PlaceText(i) +
+                  ExtractionPlan::PlacementWord(at_place, stood, reported));
     }
   }
   return placed;

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "cabinet/callback_files.h"
+#include "cabinet/extraction_plan.h"
 #include "cabinet/write_behind.h"
 #include "catalogue/package_files.h"
 #include "files/target_tree.h"
@@ -98,18 +99,13 @@ class ExtractionOutput {
 
   const std::string& target_folder() const { return target_folder_; }
 
+  const ExtractionPlan& plan() const { return plan_; }
   // Selected, but its File key or its place is not a safe name.
-  bool IsUnsafe(std::size_t entry) const { return entries_.at(entry).unsafe; }
+  bool IsUnsafe(std::size_t entry) const {
+    return plan_[entry].action == ExtractionPlan::Action::kUnsafe;
+  }
   // Selected and safe.
   bool IsWritable(std::size_t entry) const;
-  // Selected, safe, and its folder is too deep for a path: written under
-  // its File key.
-  bool IsTooDeep(std::size_t entry) const;
-  // The text that names the entry's place in lines: directory path + long
-  // name, or the File key for a folder too deep.
-  std::string PlaceText(std::size_t entry) const;
-  // The number of the entry's place: entries that share a place share it.
-  std::uint32_t PlaceNumber(std::size_t entry) const { return entries_.at(entry).place; }
   // A cabinet handed over the entry whole.
   bool Delivered(std::size_t entry) const { return entries_.at(entry).delivered; }
 
@@ -137,14 +133,10 @@ class ExtractionOutput {
  private:
   friend class EntryOutput;
   enum class Landed : unsigned char { kNo, kInTree, kUnderKey };
+  // What became of an entry.
   struct Entry {
-    bool selected = false;
-    bool unsafe = false;
     bool delivered = false;
     Landed landed = Landed::kNo;
-    DirectoryTree::Node folder = DirectoryTree::kNoNode;
-    // The place's number: entries that share a place share it.
-    std::uint32_t place = 0;
   };
   struct PlaceState {
     bool existed_before = false;   // a file stood there before this run wrote it
@@ -179,6 +171,7 @@ class ExtractionOutput {
   files::TargetTree tree_;
   const PackageFiles& files_;
   const DirectoryTree& folders_;
+  const ExtractionPlan plan_;
   std::vector<Entry> entries_;
   std::vector<PlaceState> places_;                         // by place number
   std::vector<std::optional<FolderState>> folder_states_;  // by folder node

@@ -27,7 +27,7 @@ class UnsafeNameReport {
   }
   // An entry's place, once per place (the text is made only to print it).
   void Place(const ExtractionOutput& output, std::size_t entry) {
-    if (places_.insert(output.PlaceNumber(entry)).second) (*this)(output.PlaceText(entry));
+    if (places_.insert(output.plan()[entry].place).second) (*this)(output.plan().PlaceText(entry));
   }
 
  private:
@@ -99,9 +99,7 @@ void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::s
       std::make_shared<ExtractionOutput>(target_folder_, files_, catalogue_.selected_folders());
 
   UnsafeNameReport report_unsafe;
-  std::size_t too_deep = 0;
   for (std::size_t entry = 0; entry < files_.size(); ++entry) {
-    if (output_->IsTooDeep(entry)) ++too_deep;
     if (!output_->IsUnsafe(entry)) continue;
     const std::string key(files_.key(entry));
     if (!IsSafeFileName(key)) {
@@ -110,8 +108,8 @@ void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::s
       report_unsafe.Place(*output_, entry);
     }
   }
-  if (too_deep > 0) {
-    ConsoleError("" + std::to_string(too_deep) + " files lie in folders deeper than " +
+  if (const std::size_t too_deep = output_->plan().too_deep(); too_deep > 0) {
+    ConsoleError(std::to_string(too_deep) + " files lie in folders deeper than " +
                  std::to_string(DirectoryTree::kMaxPathBytes) +
                  " bytes: written under their File keys");
   }
