@@ -10,13 +10,6 @@
 #include "fdi/fdi.h"
 #include "files/files.h"
 
-FileKeyIndex IndexFileKeys(const CatalogueStore& catalogue) {
-  FileKeyIndex index;
-  const TextColumn& keys = catalogue[kFileKey];
-  for (std::size_t entry = 0; entry < keys.Count(); ++entry) index.emplace(keys.At(entry), entry);
-  return index;
-}
-
 namespace {
 
 // The state of the one cabinet being decoded: the callbacks have no
@@ -87,9 +80,9 @@ std::optional<time_t> DosTimeAsUtc(unsigned short date, unsigned short time) {
 
 intptr_t CopyFile(const CabinetJob& job, const FDINOTIFICATION& note) {
   const std::string name = note.psz1 ? note.psz1 : "";
-  auto found = job.file_keys->find(name);
-  if (found == job.file_keys->end()) return 0;
-  const std::size_t entry = found->second;
+  const std::optional<std::size_t> found = job.files->FindKey(name);
+  if (!found) return 0;
+  const std::size_t entry = *found;
   // Entries not selected are skipped; unsafe ones were reported when the
   // run began and never reach the disk.
   if (!job.output->IsWritable(entry)) return 0;

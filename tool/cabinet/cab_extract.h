@@ -8,15 +8,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "cabinet/callback_files.h"
 #include "cabinet/extraction_output.h"
-#include "msidb/catalogue_store.h"
-
-// The first catalogue entry of each File key, for the entries of a cabinet.
-using FileKeyIndex = std::unordered_map<std::string_view, std::size_t>;
-FileKeyIndex IndexFileKeys(const CatalogueStore& catalogue);
+#include "catalogue/package_files.h"
 
 // Cabinets stored in the package are opened through this folder name: the
 // cabinet interface is handed kPackageStreams + stream name, which the unit
@@ -36,8 +31,8 @@ struct CabinetJob {
   // A file on disk, or kPackageStreams + a stream name.
   std::string cabinet_path;
   bool verbose = false;
-  const CatalogueStore* catalogue = nullptr;
-  const FileKeyIndex* file_keys = nullptr;
+  // The package's files, their keys indexed.
+  const PackageFiles* files = nullptr;
   ExtractionOutput* output = nullptr;
   StreamOpener open_stream;
   NextCabinetFinder find_next_cabinet;

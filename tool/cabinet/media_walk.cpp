@@ -138,7 +138,7 @@ void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::s
   }
   if (media.empty()) plan.push_back({CabinetSource::Kind::kInPackage, kMergeModuleCabinet});
 
-  const FileKeyIndex file_keys = IndexFileKeys(catalogue_);
+  files_.IndexKeys();
   const std::string package_folder = files::FolderPart(package_path_);
 
   // An external cabinet: the exact name beside the package, else the same
@@ -168,10 +168,13 @@ void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::s
 
   auto extract_cabinet = [&](const std::string& cabinet_path, const std::string& shown_path) {
     std::string reason;
-    CabinetJob job{cabinet_path,      Verbose,
-                   &catalogue_,       &file_keys,
-                   output_.get(),     [this](const std::string& name) { return OpenStream(name); },
-                   find_next_cabinet, &reason};
+    CabinetJob job{cabinet_path,
+                   Verbose,
+                   &files_,
+                   output_.get(),
+                   [this](const std::string& name) { return OpenStream(name); },
+                   find_next_cabinet,
+                   &reason};
     const int result = CabExtract(job);
     // A write that failed on the writing thread fails its cabinet too, even
     // when the decoding had ended before it was known.

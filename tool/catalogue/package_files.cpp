@@ -26,3 +26,16 @@ PackageFiles::PackageFiles(const CatalogueStore& catalogue, std::vector<FileNumb
     if (!folder_key.empty()) folders_[entry] = tree_.NodeOf(folder_key);
   }
 }
+
+void PackageFiles::IndexKeys() {
+  key_index_.clear();
+  key_index_.reserve(folders_.size());
+  for (std::size_t entry = 0; entry < folders_.size(); ++entry)
+    key_index_.emplace(key(entry), entry);
+}
+
+std::optional<std::size_t> PackageFiles::FindKey(std::string_view key) const {
+  auto found = key_index_.find(key);
+  if (found == key_index_.end()) return std::nullopt;
+  return found->second;
+}

@@ -7,7 +7,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "catalogue/directory_tree.h"
@@ -40,6 +42,13 @@ class PackageFiles {
   // folder (such an entry has no place in the tree).
   DirectoryTree::Node folder(std::size_t entry) const { return folders_[entry]; }
 
+  // Makes the index of the File keys that FindKey reads (`x` needs it, `l`
+  // does not).
+  void IndexKeys();
+  // The first entry, in catalogue order, whose File key is `key` (compared
+  // byte for byte); nothing when there is none.
+  std::optional<std::size_t> FindKey(std::string_view key) const;
+
  private:
   const TextColumn* keys_ = nullptr;
   const TextColumn* names_ = nullptr;
@@ -47,4 +56,5 @@ class PackageFiles {
   std::vector<DirectoryTree::Node> folders_;
   std::vector<std::uint32_t> long_name_at_;
   std::vector<FileNumbers> numbers_;
+  std::unordered_map<std::string_view, std::size_t> key_index_;
 };
