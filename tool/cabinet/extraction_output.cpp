@@ -3,11 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <functional>
-#include <string_view>
-#include <unordered_map>
 
-#include "cabinet/safe_names.h"
 #include "console/console.h"
 
 namespace {

@@ -90,8 +90,7 @@ class ExtractionOutput {
   enum class FolderState { kMade, kStood, kUnusable };
 
   // `target_folder` is absolute and ends in "/"; `selected` is the
-  // selection of `files`. Which entries may be written is decided here,
-  // once: the selected ones whose File key and place are safe names.
+  // selection of `files`, from which the plan is made here.
   ExtractionOutput(std::string target_folder, const PackageFiles& files,
                    const FolderColumn& selected);
   ExtractionOutput(const ExtractionOutput&) = delete;
