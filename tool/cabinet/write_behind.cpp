@@ -85,6 +85,15 @@ void WriteBehind::Work() {
   }
 }
 
+void WriteBehind::WaitLocked(std::unique_lock<std::mutex>& lock,
+                             const std::function<bool()>& ready) {
+  if (ready()) return;
+  WakeLocked();
+  first_waiting_ = true;
+  room_.wait(lock, ready);
+  first_waiting_ = false;
+}
+
 void WriteBehind::WakeLocked() {
   if (!idle_) return;
   idle_ = false;
@@ -107,13 +116,7 @@ void WriteBehind::Queue(Task task) {
   if (tasks_in_use_seen_ + pending_.size() >= kMaxTasks) {
     Flush();
     std::unique_lock<std::mutex> lock(mutex_);
-    auto has_room = [&] { return tasks_in_use_ <= kMaxTasks / 2; };
-    if (!has_room()) {
-      WakeLocked();
-      first_waiting_ = true;
-      room_.wait(lock, has_room);
-      first_waiting_ = false;
-    }
+    WaitLocked(lock, [&] { return tasks_in_use_ <= kMaxTasks / 2; });
     tasks_in_use_seen_ = tasks_in_use_;
   }
   pending_ring_bytes_ += task.ring_bytes;
@@ -145,13 +148,7 @@ void WriteBehind::ReserveRing(std::size_t count) {
   if (ring_in_use_seen_ + pending_ring_bytes_ + count <= kRingBytes) return;
   Flush();
   std::unique_lock<std::mutex> lock(mutex_);
-  auto has_room = [&] { return ring_in_use_ + count <= kRingBytes; };
-  if (!has_room()) {
-    WakeLocked();
-    first_waiting_ = true;
-    room_.wait(lock, has_room);
-    first_waiting_ = false;
-  }
+  WaitLocked(lock, [&] { return ring_in_use_ + count <= kRingBytes; });
   ring_in_use_seen_ = ring_in_use_;
 }
 
@@ -199,12 +196,7 @@ void WriteBehind::Drain() {
   if (!worker_.joinable()) return;
   Flush();
   std::unique_lock<std::mutex> lock(mutex_);
-  if (!tasks_.empty() || busy_) {
-    WakeLocked();
-    first_waiting_ = true;
-    room_.wait(lock, [this] { return tasks_.empty() && !busy_; });
-    first_waiting_ = false;
-  }
+  WaitLocked(lock, [this] { return tasks_.empty() && !busy_; });
   ring_in_use_seen_ = ring_in_use_;
   tasks_in_use_seen_ = tasks_in_use_;
 }

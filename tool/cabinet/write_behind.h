@@ -67,6 +67,9 @@ class WriteBehind {
   void Work();
   // Wakes the second thread when it waits for work; the mutex is held.
   void WakeLocked();
+  // Waits until `ready` holds, the second thread woken first; the mutex is
+  // held by `lock`.
+  void WaitLocked(std::unique_lock<std::mutex>& lock, const std::function<bool()>& ready);
 
   // The bytes on their way lie in one ring, in the order they were handed:
   // the second thread frees them in that order.

@@ -13,35 +13,33 @@ int OrZero(int value) { return value == MSI_NULL_INTEGER ? 0 : value; }
 }  // namespace
 
 void TMsiHandler::LoadCatalogue() {
+  struct TableColumns {
+    const char* sql;
+    std::vector<std::pair<unsigned, CatalogueColumn>> fields;  // field -> column
+    bool file_numbers;  // the File table's Attributes and Sequence too
+  };
+  const TableColumns tables[] = {
+      {"select * from `File`", {{1, kFileKey}, {2, kFileComponent}, {3, kFileName}}, true},
+      {"select * from `Component`", {{1, kComponentKey}, {3, kComponentDirectory}}, false},
+      {"select * from `Directory`",
+       {{1, kDirectoryKey}, {2, kDirectoryParent}, {3, kDirectoryDefault}},
+       false},
+  };
   std::vector<FileNumbers> numbers;
-  if (Query("select * from `File`", 0)) {
-    while (FetchRow()) {
-      catalogue_[kFileKey].Append(FieldString(1));
-      catalogue_[kFileComponent].Append(FieldString(2));
-      catalogue_[kFileName].Append(FieldString(3));
-      numbers.push_back(
-          {OrZero(FieldInteger(kFileAttributesField)), OrZero(FieldInteger(kFileSequenceField))});
-      CloseHandle(record_);
+  for (const auto& table : tables) {
+    if (Query(table.sql, 0)) {
+      while (FetchRow()) {
+        for (const auto& [field, column] : table.fields)
+          catalogue_[column].Append(FieldString(field));
+        if (table.file_numbers) {
+          numbers.push_back({OrZero(FieldInteger(kFileAttributesField)),
+                             OrZero(FieldInteger(kFileSequenceField))});
+        }
+        CloseHandle(record_);
+      }
     }
+    CloseHandle(view_);
   }
-  CloseHandle(view_);
-  if (Query("select * from `Component`", 0)) {
-    while (FetchRow()) {
-      catalogue_[kComponentKey].Append(FieldString(1));
-      catalogue_[kComponentDirectory].Append(FieldString(3));
-      CloseHandle(record_);
-    }
-  }
-  CloseHandle(view_);
-  if (Query("select * from `Directory`", 0)) {
-    while (FetchRow()) {
-      catalogue_[kDirectoryKey].Append(FieldString(1));
-      catalogue_[kDirectoryParent].Append(FieldString(2));
-      catalogue_[kDirectoryDefault].Append(FieldString(3));
-      CloseHandle(record_);
-    }
-  }
-  CloseHandle(view_);
   files_ = PackageFiles(catalogue_, std::move(numbers));
 }
 
