@@ -14,6 +14,8 @@ class StoredCodec : public BlockCodec {
   void StartFolder() override {}
   int DecodeBlock(const unsigned char* in, std::size_t in_bytes, unsigned char* out,
                   std::size_t out_bytes, bool last) override;
+  bool PassesPayloadThrough() const override { return true; }
+  int CheckBlock(std::size_t in_bytes, std::size_t out_bytes) const override;
 };
 
 }  // namespace fdi
