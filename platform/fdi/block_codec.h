@@ -36,6 +36,16 @@ class BlockCodec {
   // The output of earlier blocks is about to be overwritten: a codec that
   // refers to it (MSZIP's dictionary) copies what it still needs aside.
   virtual void OutputReused() {}
+
+  // True for a codec whose blocks decode to their payloads unchanged
+  // (stored): the block reader then asks CheckBlock instead of DecodeBlock
+  // and writes each payload from where it was read, sparing a copy.
+  virtual bool PassesPayloadThrough() const { return false; }
+
+  // For such a codec: MSPACK_ERR_OK when a payload of `in_bytes` may stand
+  // as a block that decodes to `out_bytes` (1 to 32768), else
+  // MSPACK_ERR_DATAFORMAT.
+  virtual int CheckBlock(std::size_t /*in_bytes*/, std::size_t /*out_bytes*/) const { return 0; }
 };
 
 }  // namespace fdi

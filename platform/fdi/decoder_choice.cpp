@@ -10,6 +10,10 @@ void UseFastLzx(HFDI hfdi, bool fast) {
   if (hfdi != nullptr) static_cast<Context*>(hfdi)->fast_lzx = fast;
 }
 
+void UseFastStored(HFDI hfdi, bool fast) {
+  if (hfdi != nullptr) static_cast<Context*>(hfdi)->fast_stored = fast;
+}
+
 DecoderChoice::DecoderChoice(Context& context, CabinetSet& set)
     : callbacks_(context.callbacks), set_(set), fast_(context, set), mspack_(set) {}
 

@@ -1,5 +1,5 @@
 // Chooses how entries are decoded: on an HFDI, whether the fast path may
-// decode MSZIP and LZX folders at all (so that tests can run both decoders
+// decode stored, MSZIP and LZX folders at all (so that tests can run both decoders
 // over the same cabinets and compare what they write); within a copy, which
 // folder extractor (fdi/folder_extractor.h) writes each entry.
 #pragma once
@@ -21,6 +21,9 @@ void UseFastMszip(HFDI hfdi, bool fast);
 
 // The same for LZX folders (fdi/lzx_codec.h).
 void UseFastLzx(HFDI hfdi, bool fast);
+
+// The same for stored folders (fdi/stored_codec.h).
+void UseFastStored(HFDI hfdi, bool fast);
 
 // The extractors of one copy and the choice between them: the fast path for
 // each folder it takes, libmspack for the rest.

@@ -27,8 +27,9 @@ Result FastExtractor::Extract(std::size_t volume, std::size_t entry, intptr_t ou
 
 bool FastExtractor::HandsOver(std::size_t volume, std::size_t folder, const Result& failure) {
   if (failure.decoder_error != MSPACK_ERR_DATAFORMAT) return false;
+  // Only LZX folders are handed over.
   BlockCodec* codec = CodecFor(volume, folder);
-  if (codec == nullptr || codec == &mszip_) return false;
+  if (codec == nullptr || !lzx_ || codec != &*lzx_) return false;
   lzx_slow_folder_ = folder;
   return true;
 }
@@ -43,6 +44,13 @@ BlockCodec* FastExtractor::CodecFor(std::size_t volume, std::size_t folder) {
     return nullptr;
   const std::uint16_t compression = directory.folder_compression[folder];
   unsigned window_bits = 0;
+  if ((compression & 0x0F) == MSCAB_COMP_NONE && context_.fast_stored) {
+    if (!stored_ready_) {
+      stored_ready_ = true;
+      stored_usable_ = folders_.Prepare() && stored_.Prepare();
+    }
+    return stored_usable_ ? &stored_ : nullptr;
+  }
   if ((compression & 0x0F) == MSCAB_COMP_MSZIP && context_.fast_mszip) {
     if (!mszip_ready_) {
       mszip_ready_ = true;

@@ -1,9 +1,9 @@
 // The fast folder extractor (fdi/folder_extractor.h): our own reading of a
-// folder's data blocks (fdi/folder_decoder.h) feeding the folder's codec,
-// ISA-L inflate for MSZIP (fdi/mszip_codec.h) or our LZX codec
-// (fdi/lzx_codec.h).
+// folder's data blocks (fdi/folder_decoder.h) feeding the folder's codec:
+// a plain copy for stored folders (fdi/stored_codec.h), ISA-L inflate for
+// MSZIP (fdi/mszip_codec.h) or our LZX codec (fdi/lzx_codec.h).
 //
-// It takes only MSZIP and LZX folders that lie wholly in the cabinet named
+// It takes only stored, MSZIP and LZX folders that lie wholly in the cabinet named
 // to the copy (volume 0): in a set, that cabinet's first folder may have
 // begun in the cabinet before and its last may go on in the next (even
 // between entries, with a split block), so those stay with libmspack. MSZIP
@@ -25,6 +25,7 @@
 #include "fdi/folder_extractor.h"
 #include "fdi/lzx_codec.h"
 #include "fdi/mszip_codec.h"
+#include "fdi/stored_codec.h"
 
 namespace fdi {
 
@@ -44,6 +45,9 @@ class FastExtractor final : public FolderExtractor {
   CabinetSet& set_;
   FolderDecoder folders_;
   MszipCodec mszip_;
+  StoredCodec stored_;
+  bool stored_ready_ = false;  // folders_ prepared (tried once per copy)
+  bool stored_usable_ = false;
   bool mszip_ready_ = false;  // folders_ and mszip_ prepared (tried once per copy)
   bool mszip_usable_ = false;
   std::optional<LzxCodec> lzx_;  // for the window size of the last LZX folder

@@ -24,6 +24,8 @@ struct Context {
   bool fast_mszip = true;
   // The same for LZX folders (fdi/lzx_codec.h).
   bool fast_lzx = true;
+  // The same for stored folders (fdi/stored_codec.h).
+  bool fast_stored = true;
 };
 
 // How a step of a copy ended: FDIERROR_NONE, or the failure with the

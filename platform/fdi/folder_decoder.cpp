@@ -61,19 +61,18 @@ int FolderDecoder::Extract(BlockCodec& codec, const char* path, std::size_t fold
   std::uint64_t position = offset;
   std::uint64_t end = std::uint64_t{offset} + length;
   while (position < end) {
-    // Decode while the entry's bytes are not all there and a block fits.
-    while (out_position_ + out_fill_ < end && kOutputBytes - out_fill_ >= kBlockBytes) {
-      int error = DecodeBlock();
-      if (error != MSPACK_ERR_OK) {
-        started_ = false;
-        return error;
-      }
+    int error = Fill(end);
+    if (error != MSPACK_ERR_OK) {
+      started_ = false;
+      return error;
     }
     std::uint64_t held_end = out_position_ + out_fill_;
     if (position < held_end) {
       std::uint64_t stop = held_end < end ? held_end : end;
       auto count = static_cast<unsigned>(stop - position);
-      unsigned put = callbacks_.write(output, out_ + (position - out_position_), count);
+      // pfnwrite takes the bytes as void*, but only reads them.
+      unsigned put = callbacks_.write(
+          output, const_cast<unsigned char*>(held_ + (position - out_position_)), count);
       if (put != count) {
         started_ = false;
         return MSPACK_ERR_WRITE;
@@ -102,8 +101,10 @@ int FolderDecoder::Restart(const char* path, std::size_t folder, const FolderDat
   blocks_done_ = 0;
   in_begin_ = 0;
   in_end_ = 0;
+  held_ = out_;
   out_position_ = 0;
   out_fill_ = 0;
+  passes_through_ = codec_->PassesPayloadThrough();
   codec_->StartFolder();
   started_ = true;
   return MSPACK_ERR_OK;
@@ -113,6 +114,18 @@ void FolderDecoder::MakeRoom() {
   codec_->OutputReused();
   out_position_ += out_fill_;
   out_fill_ = 0;
+  held_ = out_;
+}
+
+int FolderDecoder::Fill(std::uint64_t end) {
+  // A payload passed through is held alone, until it has all been written.
+  if (passes_through_) return out_fill_ == 0 ? DecodeBlock() : MSPACK_ERR_OK;
+  // Decode while the entry's bytes are not all there and a block fits.
+  while (out_position_ + out_fill_ < end && kOutputBytes - out_fill_ >= kBlockBytes) {
+    int error = DecodeBlock();
+    if (error != MSPACK_ERR_OK) return error;
+  }
+  return MSPACK_ERR_OK;
 }
 
 int FolderDecoder::Input(std::size_t count, const unsigned char** bytes) {
@@ -153,9 +166,16 @@ int FolderDecoder::DecodeBlock() {
   if (checksum != 0 && DataBlockChecksum(body, compressed, sizes) != checksum)
     return MSPACK_ERR_CHECKSUM;
 
-  const bool last = blocks_done_ + 1 == data_.block_count;
-  error = codec_->DecodeBlock(body, compressed, out_ + out_fill_, uncompressed, last);
-  if (error != MSPACK_ERR_OK) return error;
+  if (passes_through_) {
+    // Held where it was read: in_ is not touched again before it is dropped.
+    error = codec_->CheckBlock(compressed, uncompressed);
+    if (error != MSPACK_ERR_OK) return error;
+    held_ = body;
+  } else {
+    const bool last = blocks_done_ + 1 == data_.block_count;
+    error = codec_->DecodeBlock(body, compressed, out_ + out_fill_, uncompressed, last);
+    if (error != MSPACK_ERR_OK) return error;
+  }
   ++blocks_done_;
   out_fill_ += uncompressed;
   return MSPACK_ERR_OK;

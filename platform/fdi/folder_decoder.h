@@ -3,8 +3,9 @@
 // pfnseek, each block's checksum checked when it has one, and each block's
 // payload handed to the folder's codec (fdi/block_codec.h). Decoded bytes
 // gather in a buffer of several blocks and go to the entry's handle with
-// pfnwrite in pieces as large as that buffer; all memory comes from pfnalloc
-// and none of it is sized from the file.
+// pfnwrite in pieces as large as that buffer; a payload that a codec passes
+// through (stored) goes to it a block at a time from where it was read. All
+// memory comes from pfnalloc and none of it is sized from the file.
 //
 // Entries are asked for one at a time, by their offset and length in the
 // folder's uncompressed data. Asking for an entry further on decodes (and
@@ -43,6 +44,7 @@ class FolderDecoder {
 
  private:
   int Restart(const char* path, std::size_t folder, const FolderData& data);
+  int Fill(std::uint64_t end);
   int DecodeBlock();
   int Input(std::size_t count, const unsigned char** bytes);
   void MakeRoom();
@@ -56,12 +58,16 @@ class FolderDecoder {
   // The folder being decoded; none after a failure.
   bool started_ = false;
   BlockCodec* codec_ = nullptr;
+  bool passes_through_ = false;  // codec_->PassesPayloadThrough()
   std::size_t folder_ = 0;
   FolderData data_;
   std::uint16_t blocks_done_ = 0;
   std::size_t in_begin_ = 0;
   std::size_t in_end_ = 0;
-  std::uint64_t out_position_ = 0;  // folder offset of out_[0]
+  // The decoded bytes held: out_fill_ bytes at held_ (out_, or the payload
+  // passed through, in in_), from folder offset out_position_.
+  const unsigned char* held_ = nullptr;
+  std::uint64_t out_position_ = 0;
   std::size_t out_fill_ = 0;
 };
 

@@ -1,7 +1,7 @@
 // The seam between a copy and the decoders: a folder extractor writes the
 // decoded bytes of one entry of a cabinet set (fdi/cabinet_set.h) to the
 // handle the callee gave for it. There are two: our fast path
-// (fdi/fast_extractor.h), for MSZIP and LZX folders that lie wholly inside
+// (fdi/fast_extractor.h), for stored, MSZIP and LZX folders that lie wholly inside
 // the cabinet named to the copy, and libmspack (fdi/mspack_extractor.h), for
 // everything. fdi/decoder_choice.h picks one for each entry.
 //

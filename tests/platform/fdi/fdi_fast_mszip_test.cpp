@@ -1,6 +1,6 @@
-// The fast MSZIP and LZX paths against libmspack: both decoders over the
-// same cabinets (fixture cabinets of many shapes, every LZX window size,
-// cut sets and the corpus) must send the same notifications and write the
+// The fast stored, MSZIP and LZX paths against libmspack: both decoders
+// over the same cabinets (fixture cabinets of many shapes, every LZX window
+// size, cut sets and the corpus) must send the same notifications and write the
 // same bytes; and damaged data blocks must fail the copy rather than yield
 // other bytes.
 #include <gtest/gtest.h>
@@ -52,6 +52,7 @@ class FdiFastMszipTest : public FdiTest {
     Fdi fdi;
     fdi::UseFastMszip(fdi.get(), fast);
     fdi::UseFastLzx(fdi.get(), fast);
+    fdi::UseFastStored(fdi.get(), fast);
     Session session(output.path().string());
     int count = 0;
     if (skip_every > 0) {
@@ -124,14 +125,17 @@ CabinetDescription Mixed(std::uint32_t block_size,
 
 TEST_F(FdiFastMszipTest, BothDecodersAgreeOnFixtureCabinets) {
   // Full 32 KiB blocks (history across blocks), short blocks (a fresh
-  // window each), and blocks of odd sizes.
-  for (std::uint32_t block_size : {32768u, 1000u, 32767u, 4096u}) {
-    SCOPED_TRACE(block_size);
-    Place({fixtures::WriteCabinet(Mixed(block_size))}, {"mixed.cab"});
-    ExpectSameFromBoth("mixed.cab");
-    // Skipped entries are decoded past, not written.
-    ExpectSameFromBoth("mixed.cab", 2);
-    ExpectSameFromBoth("mixed.cab", 3);
+  // window each), and blocks of odd sizes; MSZIP and stored.
+  for (CabCompression compression : {CabCompression::kMszip, CabCompression::kStored}) {
+    for (std::uint32_t block_size : {32768u, 1000u, 32767u, 4096u}) {
+      SCOPED_TRACE(block_size);
+      SCOPED_TRACE(static_cast<int>(compression));
+      Place({fixtures::WriteCabinet(Mixed(block_size, compression))}, {"mixed.cab"});
+      ExpectSameFromBoth("mixed.cab");
+      // Skipped entries are decoded past, not written.
+      ExpectSameFromBoth("mixed.cab", 2);
+      ExpectSameFromBoth("mixed.cab", 3);
+    }
   }
 }
 
@@ -197,7 +201,8 @@ TEST_F(FdiFastMszipTest, BothDecodersAgreeOnLzxCabinetsOfEveryWindowSize) {
 TEST_F(FdiFastMszipTest, BothDecodersAgreeOnCabinetSets) {
   // In a set, the folders that cross stay with libmspack; the copy of each
   // cabinet must still notify and write as before.
-  for (CabCompression compression : {CabCompression::kMszip, CabCompression::kLzx}) {
+  for (CabCompression compression :
+       {CabCompression::kMszip, CabCompression::kLzx, CabCompression::kStored}) {
     CabinetDescription description = Mixed(32768, compression);
     description.files.push_back({"crossing", FarRepeats(300000, 9)});
     const std::vector<std::string> names = {"one.cab", "two.cab", "three.cab"};
@@ -219,87 +224,117 @@ TEST_F(FdiFastMszipTest, BothDecodersAgreeOnTheCorpusCabinets) {
 }
 
 TEST_F(FdiFastMszipTest, DamagedDataBlocksFailTheCopy) {
-  CabinetDescription description;
-  description.files = {{"first", Pattern(30000, 1)}, {"second", Pattern(90000, 2)}};
-  const std::string good = fixtures::WriteCabinet(description);
-  const std::size_t block0 = Layout::FirstBlock(good);
-  const std::size_t block1 = Layout::NextBlock(good, block0);
-
   struct Damage {
     const char* what;
     std::function<void(std::string&)> apply;
-    int decoder_error;
+    // The decoder's error for an MSZIP and for a stored folder; 0 where
+    // the damage does not apply.
+    int mszip_error;
+    int stored_error;
   };
-  // Block 1 with its checksum cleared (so that the damage itself is what
-  // the decoder meets) and the 16-bit field at `field` set to `value`.
-  auto unchecked_field = [&](std::size_t field, unsigned value) {
-    return [&, field, value](std::string& c) {
-      c.replace(block1, 4, 4, '\0');
-      Layout::PutU16(c, block1 + field, value);
+  for (CabCompression compression : {CabCompression::kMszip, CabCompression::kStored}) {
+    SCOPED_TRACE(static_cast<int>(compression));
+    CabinetDescription description;
+    description.compression = compression;
+    description.files = {{"first", Pattern(30000, 1)}, {"second", Pattern(90000, 2)}};
+    const std::string good = fixtures::WriteCabinet(description);
+    const std::size_t block0 = Layout::FirstBlock(good);
+    const std::size_t block1 = Layout::NextBlock(good, block0);
+
+    // Block 1 with its checksum cleared (so that the damage itself is what
+    // the decoder meets) and the 16-bit fields at `field` set to `value`.
+    auto unchecked_fields = [&](std::vector<std::pair<std::size_t, unsigned>> fields) {
+      return [&, fields](std::string& c) {
+        c.replace(block1, 4, 4, '\0');
+        for (const auto& [field, value] : fields) Layout::PutU16(c, block1 + field, value);
+      };
     };
-  };
-  const std::vector<Damage> damages = {
-      {"a flipped data byte under a checksum", [&](std::string& c) { c[block1 + 8 + 100] ^= 0x20; },
-       MSPACK_ERR_CHECKSUM},
-      {"a declared size one short, no checksum", unchecked_field(6, 32767), MSPACK_ERR_DECRUNCH},
-      {"a declared size over 32 KiB", unchecked_field(6, 32769), MSPACK_ERR_DATAFORMAT},
-      {"a block continued in a next cabinet that is not there", unchecked_field(6, 0),
-       MSPACK_ERR_DATAFORMAT},
-      {"compressed data over 38 KiB", unchecked_field(4, 32768 + 6144 + 1), MSPACK_ERR_DATAFORMAT},
-      {"no CK signature",
-       [&](std::string& c) {
-         c.replace(block1, 4, 4, '\0');
-         c[block1 + 8] = 'X';
-       },
-       MSPACK_ERR_DATAFORMAT},
-      {"a folder claiming fewer blocks than its entries need",
-       [&](std::string& c) { Layout::PutU16(c, 40, 2); }, MSPACK_ERR_DECRUNCH},
-      {"a cabinet cut short inside the data", [&](std::string& c) { c.resize(block1 + 5000); },
-       MSPACK_ERR_READ},
-  };
-  for (const Damage& damage : damages) {
-    SCOPED_TRACE(damage.what);
-    std::string cabinet = good;
-    damage.apply(cabinet);
-    Place({cabinet}, {"damaged.cab"});
-    Outcome outcome = CopyWith(true, "damaged.cab");
-    EXPECT_FALSE(outcome.copied);
-    EXPECT_EQ(outcome.erf.erfOper, FDIERROR_CORRUPT_CABINET);
-    EXPECT_EQ(outcome.erf.erfType, damage.decoder_error);
-    // The first entry lies in the undamaged first block: written whole; the
-    // second never gets its fdintCLOSE_FILE_INFO.
-    bool second_closed = false;
-    for (const Event& event : outcome.events)
-      if (event.type == fdintCLOSE_FILE_INFO && event.psz1 == "second") second_closed = true;
-    EXPECT_FALSE(second_closed);
-    EXPECT_TRUE(SameBytes(outcome.written["first"], description.files[0].data));
+    auto unchecked_field = [&](std::size_t field, unsigned value) {
+      return unchecked_fields({{field, value}});
+    };
+    const int kAny = MSPACK_ERR_DATAFORMAT;
+    const std::vector<Damage> damages = {
+        {"a flipped data byte under a checksum",
+         [&](std::string& c) { c[block1 + 8 + 100] ^= 0x20; }, MSPACK_ERR_CHECKSUM,
+         MSPACK_ERR_CHECKSUM},
+        {"a flipped size under a checksum",
+         [&](std::string& c) { Layout::PutU16(c, block1 + 6, 32767); }, MSPACK_ERR_CHECKSUM,
+         MSPACK_ERR_CHECKSUM},
+        {"a declared size one short, no checksum", unchecked_field(6, 32767), MSPACK_ERR_DECRUNCH,
+         MSPACK_ERR_DATAFORMAT},
+        {"stored bytes one short of the declared size, no checksum", unchecked_field(4, 32767), 0,
+         MSPACK_ERR_DATAFORMAT},
+        {"a declared size over 32 KiB", unchecked_field(6, 32769), kAny, kAny},
+        {"a stored block over 32 KiB, both sizes agreeing",
+         unchecked_fields({{4, 32769}, {6, 32769}}), 0, MSPACK_ERR_DATAFORMAT},
+        {"a stored block of the largest sizes the fields hold",
+         unchecked_fields({{4, 65535}, {6, 65535}}), 0, MSPACK_ERR_DATAFORMAT},
+        {"a block continued in a next cabinet that is not there", unchecked_field(6, 0), kAny,
+         kAny},
+        {"an empty block, no checksum", unchecked_fields({{4, 0}, {6, 0}}), kAny, kAny},
+        {"compressed data over 38 KiB", unchecked_field(4, 32768 + 6144 + 1), kAny, kAny},
+        {"no CK signature",
+         [&](std::string& c) {
+           c.replace(block1, 4, 4, '\0');
+           c[block1 + 8] = 'X';
+         },
+         MSPACK_ERR_DATAFORMAT, 0},
+        {"a folder claiming fewer blocks than its entries need",
+         [&](std::string& c) { Layout::PutU16(c, 40, 2); }, MSPACK_ERR_DECRUNCH,
+         MSPACK_ERR_DECRUNCH},
+        {"a cabinet cut short inside the data", [&](std::string& c) { c.resize(block1 + 5000); },
+         MSPACK_ERR_READ, MSPACK_ERR_READ},
+    };
+    for (const Damage& damage : damages) {
+      const int decoder_error =
+          compression == CabCompression::kStored ? damage.stored_error : damage.mszip_error;
+      if (decoder_error == 0) continue;
+      SCOPED_TRACE(damage.what);
+      std::string cabinet = good;
+      damage.apply(cabinet);
+      Place({cabinet}, {"damaged.cab"});
+      Outcome outcome = CopyWith(true, "damaged.cab");
+      EXPECT_FALSE(outcome.copied);
+      EXPECT_EQ(outcome.erf.erfOper, FDIERROR_CORRUPT_CABINET);
+      EXPECT_EQ(outcome.erf.erfType, decoder_error);
+      // The first entry lies in the undamaged first block: written whole;
+      // the second never gets its fdintCLOSE_FILE_INFO.
+      bool second_closed = false;
+      for (const Event& event : outcome.events)
+        if (event.type == fdintCLOSE_FILE_INFO && event.psz1 == "second") second_closed = true;
+      EXPECT_FALSE(second_closed);
+      EXPECT_TRUE(SameBytes(outcome.written["first"], description.files[0].data));
+    }
   }
 }
 
 TEST_F(FdiFastMszipTest, EveryFailedAllocationFailsCleanlyOrIsDecodedAround) {
-  Place({fixtures::WriteCabinet(Mixed(32768))}, {"mixed.cab"});
-  const Outcome reference = CopyWith(false, "mixed.cab");
-  ASSERT_TRUE(reference.copied);
-  for (long failing = 0;; ++failing) {
-    SCOPED_TRACE(failing);
-    FailAllocationAfter(failing);
-    Outcome outcome = CopyWith(true, "mixed.cab");
-    FailAllocationAfter(-1);
-    Outstanding left = CurrentlyOutstanding();
-    ASSERT_EQ(left.handles, 0);
-    ASSERT_EQ(left.blocks, 0);
-    if (!outcome.copied) {
-      // Mostly FDIERROR_ALLOC_FAIL; libmspack reports some of its own
-      // failed allocations as a cabinet it could not open.
-      EXPECT_NE(outcome.erf.erfOper, FDIERROR_NONE);
-      continue;
+  for (CabCompression compression : {CabCompression::kMszip, CabCompression::kStored}) {
+    SCOPED_TRACE(static_cast<int>(compression));
+    Place({fixtures::WriteCabinet(Mixed(32768, compression))}, {"mixed.cab"});
+    const Outcome reference = CopyWith(false, "mixed.cab");
+    ASSERT_TRUE(reference.copied);
+    for (long failing = 0;; ++failing) {
+      SCOPED_TRACE(failing);
+      FailAllocationAfter(failing);
+      Outcome outcome = CopyWith(true, "mixed.cab");
+      FailAllocationAfter(-1);
+      Outstanding left = CurrentlyOutstanding();
+      ASSERT_EQ(left.handles, 0);
+      ASSERT_EQ(left.blocks, 0);
+      if (!outcome.copied) {
+        // Mostly FDIERROR_ALLOC_FAIL; libmspack reports some of its own
+        // failed allocations as a cabinet it could not open.
+        EXPECT_NE(outcome.erf.erfOper, FDIERROR_NONE);
+        continue;
+      }
+      // A copy that succeeds (the failed allocation fell where the fast
+      // path gives way to libmspack, or past the last one) writes every byte.
+      ASSERT_EQ(outcome.written.size(), reference.written.size());
+      for (const auto& [file, bytes] : reference.written)
+        EXPECT_TRUE(SameBytes(outcome.written.at(file), bytes)) << file;
+      if (failing > 200) break;
     }
-    // A copy that succeeds (the failed allocation fell where the fast path
-    // gives way to libmspack, or past the last one) writes every byte.
-    ASSERT_EQ(outcome.written.size(), reference.written.size());
-    for (const auto& [file, bytes] : reference.written)
-      EXPECT_TRUE(SameBytes(outcome.written.at(file), bytes)) << file;
-    if (failing > 200) break;
   }
 }
 
