@@ -34,6 +34,12 @@ bool FastExtractor::HandsOver(std::size_t volume, std::size_t folder, const Resu
   return true;
 }
 
+BlockCodec* FastExtractor::Ready(BlockCodec& codec, Readiness& state) {
+  if (state == Readiness::kUntried)
+    state = folders_.Prepare() && codec.Prepare() ? Readiness::kUsable : Readiness::kUnusable;
+  return state == Readiness::kUsable ? &codec : nullptr;
+}
+
 BlockCodec* FastExtractor::CodecFor(std::size_t volume, std::size_t folder) {
   if (volume != 0) return nullptr;
   const CabinetDirectory& directory = set_.directory(volume);
@@ -44,20 +50,10 @@ BlockCodec* FastExtractor::CodecFor(std::size_t volume, std::size_t folder) {
     return nullptr;
   const std::uint16_t compression = directory.folder_compression[folder];
   unsigned window_bits = 0;
-  if ((compression & 0x0F) == MSCAB_COMP_NONE && context_.fast_stored) {
-    if (!stored_ready_) {
-      stored_ready_ = true;
-      stored_usable_ = folders_.Prepare() && stored_.Prepare();
-    }
-    return stored_usable_ ? &stored_ : nullptr;
-  }
-  if ((compression & 0x0F) == MSCAB_COMP_MSZIP && context_.fast_mszip) {
-    if (!mszip_ready_) {
-      mszip_ready_ = true;
-      mszip_usable_ = folders_.Prepare() && mszip_.Prepare();
-    }
-    return mszip_usable_ ? &mszip_ : nullptr;
-  }
+  if ((compression & 0x0F) == MSCAB_COMP_NONE && context_.fast_stored)
+    return Ready(stored_, stored_state_);
+  if ((compression & 0x0F) == MSCAB_COMP_MSZIP && context_.fast_mszip)
+    return Ready(mszip_, mszip_state_);
   if (context_.fast_lzx && folder != lzx_slow_folder_ &&
       LzxCodec::WindowBitsOf(compression, &window_bits)) {
     if (!lzx_ || lzx_window_bits_ != window_bits) {

@@ -46,10 +46,12 @@ class FastExtractor final : public FolderExtractor {
   FolderDecoder folders_;
   MszipCodec mszip_;
   StoredCodec stored_;
-  bool stored_ready_ = false;  // folders_ prepared (tried once per copy)
-  bool stored_usable_ = false;
-  bool mszip_ready_ = false;  // folders_ and mszip_ prepared (tried once per copy)
-  bool mszip_usable_ = false;
+  // Whether folders_ and a codec were prepared; tried once per copy.
+  enum class Readiness { kUntried, kUsable, kUnusable };
+  Readiness stored_state_ = Readiness::kUntried;
+  Readiness mszip_state_ = Readiness::kUntried;
+  // The codec, prepared at its first use; null when it cannot work here.
+  BlockCodec* Ready(BlockCodec& codec, Readiness& state);
   std::optional<LzxCodec> lzx_;  // for the window size of the last LZX folder
   unsigned lzx_window_bits_ = 0;
   bool lzx_usable_ = false;

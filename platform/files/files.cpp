@@ -153,38 +153,42 @@ bool IsReadOnly(int open_flags) { return (open_flags & O_ACCMODE) == O_RDONLY; }
 
 time_t UtcSeconds(std::tm parts) { return timegm(&parts); }
 
-std::optional<std::string> FindFolderIgnoringCase(const std::string& folder,
-                                                  const std::string& name) {
-  if (FolderExists(folder + name)) return folder + name + "/";
-  UniqueDir listing = UniqueDir::Open(folder);
-  if (!listing) return std::nullopt;
-  std::optional<std::string> best;
-  while (const dirent* item = readdir(listing.get())) {
-    const std::string candidate = item->d_name;
-    if (EqualIgnoringAsciiCase(candidate, name) && FolderExists(folder + candidate) &&
-        (!best || candidate < *best)) {
-      best = candidate;
-    }
-  }
-  if (!best) return std::nullopt;
-  return folder + *best + "/";
-}
+namespace {
 
-std::optional<std::string> FindFileIgnoringCase(const std::string& folder,
-                                                const std::string& name) {
-  if (FileExists(folder + name)) return folder + name;
+// The entry `name` of `folder` (ending in "/") that `fits`: the exact name
+// when it fits, else the first name in byte order that equals it ignoring
+// the case of A to Z and fits.
+template <typename Fits>
+std::optional<std::string> FindIgnoringCase(const std::string& folder, const std::string& name,
+                                            Fits fits) {
+  if (fits(folder + name)) return name;
   UniqueDir listing = UniqueDir::Open(folder);
   if (!listing) return std::nullopt;
   std::optional<std::string> best;
   while (const dirent* item = readdir(listing.get())) {
     std::string candidate = item->d_name;
-    if (EqualIgnoringAsciiCase(candidate, name) && FileExists(folder + candidate) &&
-        (!best || candidate < *best)) {
-      best = candidate;
+    if (EqualIgnoringAsciiCase(candidate, name) && (!best || candidate < *best) &&
+        fits(folder + candidate)) {
+      best = std::move(candidate);
     }
   }
-  if (!best) return std::nullopt;
-  return folder + *best;
+  return best;
+}
+
+}  // namespace
+
+std::optional<std::string> FindFolderIgnoringCase(const std::string& folder,
+                                                  const std::string& name) {
+  std::optional<std::string> found = FindIgnoringCase(folder, name, FolderExists);
+  if (!found) return std::nullopt;
+  return folder + *found + "/";
+}
+
+std::optional<std::string> FindFileIgnoringCase(const std::string& folder,
+                                                const std::string& name) {
+  std::optional<std::string> found = FindIgnoringCase(folder, name, FileExists);
+  if (!found) return std::nullopt;
+  return folder + *found;
 }
 
 }  // namespace files

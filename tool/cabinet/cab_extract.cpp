@@ -79,14 +79,14 @@ std::optional<time_t> DosTimeAsUtc(unsigned short date, unsigned short time) {
 }
 
 intptr_t CopyFile(const CabinetJob& job, const FDINOTIFICATION& note) {
-  const std::string name = note.psz1 ? note.psz1 : "";
+  const std::string_view name = note.psz1 ? note.psz1 : "";
   const std::optional<std::size_t> found = job.files->FindKey(name);
   if (!found) return 0;
   const std::size_t entry = *found;
   // Entries not selected are skipped; unsafe ones were reported when the
   // run began and never reach the disk.
   if (!job.output->IsWritable(entry)) return 0;
-  if (job.verbose) ConsoleLine(name + " extracting");
+  if (job.verbose) ConsoleLine(std::string(name) + " extracting");
   std::unique_ptr<EntryOutput> output = job.output->Open(entry);
   if (!output) return -1;
   return output.release()->handle();

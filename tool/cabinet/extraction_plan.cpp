@@ -4,7 +4,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "cabinet/safe_names.h"
+#include "catalogue/safe_names.h"
 
 namespace {
 
@@ -21,10 +21,6 @@ struct PlaceKeyHash {
     return std::hash<std::string_view>()(key.name) * 31 + key.folder;
   }
 };
-
-bool IsSafeLongName(std::string_view name) {
-  return name != ".." && name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
-}
 
 }  // namespace
 

@@ -10,8 +10,8 @@
 
 #include "cabinet/cab_extract.h"
 #include "cabinet/extraction_output.h"
-#include "cabinet/safe_names.h"
 #include "cabinet/source_layout.h"
+#include "catalogue/safe_names.h"
 #include "console/console.h"
 #include "console/verbose.h"
 #include "files/files.h"

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "cabinet/extraction_output.h"
-#include "cabinet/safe_names.h"
 #include "catalogue/names.h"
+#include "catalogue/safe_names.h"
 #include "console/console.h"
 #include "files/files.h"
 #include "files/unique_fd.h"
@@ -70,9 +70,7 @@ bool IsUncompressedFile(int word_count, int attributes) {
 
 std::string SourceFolderName(const std::string& default_dir, bool short_names) {
   const FolderNames names = ParseDefaultDir(default_dir);
-  const std::string& name = short_names ? names.short_name : names.long_name;
-  if (name == ".") return {};
-  return name;
+  return std::string(SourceName(names.long_name, names.short_name, short_names));
 }
 
 std::string SourceFileName(const std::string& file_name, bool short_names) {

@@ -42,8 +42,3 @@ void TMsiHandler::LoadCatalogue() {
   }
   files_ = PackageFiles(catalogue_, std::move(numbers));
 }
-
-std::optional<std::string> TMsiHandler::ResolveDirectoryPath(std::size_t entry) const {
-  if (entry >= files_.size() || files_.folder(entry) == DirectoryTree::kNoNode) return std::nullopt;
-  return files_.tree().Path(files_.folder(entry));
-}

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "catalogue/names.h"
+#include "catalogue/safe_names.h"
 
 namespace {
 
@@ -133,18 +134,17 @@ std::optional<std::string> DirectoryTree::SourcePath(Node node, bool short_names
   std::size_t bytes = 0;
   for (Node at = node; at != kNoNode && nodes_[at].kind == Kind::kRow; at = nodes_[at].parent) {
     const Entry& entry = nodes_[at];
-    std::string_view name =
-        short_names ? std::string_view(entry.source_short)
-                    : std::string_view(entry.segment).substr(0, entry.segment.size() - 1);
-    if (name.empty() || name == ".") continue;
+    const std::string_view name =
+        SourceName(std::string_view(entry.segment).substr(0, entry.segment.size() - 1),
+                   entry.source_short, short_names);
+    if (name.empty()) continue;
     bytes += name.size() + 1;
     if (bytes > kMaxPathBytes) return std::nullopt;
     names.push_back(name);
   }
   std::string path;
   for (auto name = names.rbegin(); name != names.rend(); ++name) {
-    if (*name == ".." || name->find_first_of(std::string_view("/\0", 2)) != std::string_view::npos)
-      *safe = false;
+    if (!IsSafeLongName(*name)) *safe = false;
     path.append(*name);
     path.push_back('/');
   }

@@ -21,6 +21,12 @@ FolderNames ParseDefaultDir(const std::string& default_dir) {
   return {source.empty() ? head : std::move(source), std::move(head)};
 }
 
+std::string_view SourceName(std::string_view long_name, std::string_view short_name,
+                            bool short_names) {
+  const std::string_view name = short_names ? short_name : long_name;
+  return name == "." ? std::string_view() : name;
+}
+
 std::string DirectorySegment(const std::string& default_dir) {
   return ParseDefaultDir(default_dir).long_name + "/";
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // Cuts `text` at the first `separator`: returns what stands before it and
 // leaves in `text` what follows it. Without a separator the whole text is
@@ -17,6 +18,12 @@ struct FolderNames {
   std::string short_name;
 };
 FolderNames ParseDefaultDir(const std::string& default_dir);
+
+// The folder name a source layout uses of a DefaultDir's names: the long
+// one, or the short one with `short_names`; empty for "." (a folder that is
+// its parent adds no level).
+std::string_view SourceName(std::string_view long_name, std::string_view short_name,
+                            bool short_names);
 
 // The folder segment, ending in "/", of a DefaultDir value: its long name.
 std::string DirectorySegment(const std::string& default_dir);

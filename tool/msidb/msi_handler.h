@@ -39,8 +39,6 @@ class TMsiHandler {
   // The file catalogue; LoadCatalogue also builds the model of the
   // package's files that the commands read.
   void LoadCatalogue();
-  // The entry's directory path, or nothing when its component has no row.
-  std::optional<std::string> ResolveDirectoryPath(std::size_t entry) const;
   void SelectFiles(const std::string& mask, bool list);
 
   // Extraction.

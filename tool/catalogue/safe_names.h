@@ -9,6 +9,11 @@
 // cabinet's stream name): not empty, not "." or "..", no "/" and no NUL.
 bool IsSafeFileName(std::string_view name);
 
+// A long file name used in a folder of the tree, or a folder name of the
+// source layout: not "..", no "/" and no NUL (an empty name and "." name the
+// folder itself).
+bool IsSafeLongName(std::string_view name);
+
 // A path below the target folder (a directory path and a long file name, or
 // an external cabinet value): no ".." segment, no NUL, not absolute.
 bool IsSafeRelativePath(std::string_view path);

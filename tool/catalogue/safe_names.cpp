@@ -1,10 +1,13 @@
-#include "cabinet/safe_names.h"
+#include "catalogue/safe_names.h"
 
 #include <string>
 
+bool IsSafeLongName(std::string_view name) {
+  return name != ".." && name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
+
 bool IsSafeFileName(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+  return !name.empty() && name != "." && IsSafeLongName(name);
 }
 
 bool IsSafeRelativePath(std::string_view path) {
