@@ -60,7 +60,8 @@ class DirectoryTree {
   // A segment of the path is "..", holds NUL, or the path is absolute.
   bool unsafe(Node node) const { return nodes_[node].unsafe; }
 
-  // Appends the node's directory path to `path`.
+  // Appends the node's directory path to `path`. Its cost is the path's
+  // length: callers ask it only of folders that are not too deep.
   void AppendPath(Node node, std::string& path) const;
   std::string Path(Node node) const;
 
