@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "files/files.h"
+#include "files/posix_flags.h"
 #include "files/unique_fd.h"
 
 namespace tarvelin {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "files/unique_fd.h"
+#include "files/handle.h"
 
 namespace msi {
 
@@ -24,8 +24,8 @@ class FileReader {
   bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const;
 
  private:
-  FileReader(files::UniqueFd fd, std::uint64_t size) : fd_(std::move(fd)), size_(size) {}
-  files::UniqueFd fd_;
+  FileReader(files::UniqueHandle file, std::uint64_t size) : file_(std::move(file)), size_(size) {}
+  files::UniqueHandle file_;
   std::uint64_t size_ = 0;
 };
 

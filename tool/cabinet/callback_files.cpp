@@ -82,11 +82,11 @@ std::unique_ptr<CabinetOnDisk> CabinetOnDisk::Open(const std::string& path) {
   // A pipe named like a cabinet is not waited on.
   std::optional<files::ReadableFile> file = files::OpenRegularFile(path);
   if (!file) return nullptr;
-  return std::unique_ptr<CabinetOnDisk>(new CabinetOnDisk(std::move(file->fd), file->size));
+  return std::unique_ptr<CabinetOnDisk>(new CabinetOnDisk(std::move(file->handle), file->size));
 }
 
 long long CabinetOnDisk::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
-  return files::ReadAt(fd_.get(), buffer, count, offset);
+  return files::ReadAt(file_.get(), buffer, count, offset);
 }
 
 CabinetInPackage::~CabinetInPackage() { MsiCloseHandle(record_); }

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "files/unique_fd.h"
+#include "files/handle.h"
 #include "msi/msiquery.h"
 
 class CallbackFile {
@@ -62,8 +62,9 @@ class CabinetOnDisk : public CabinetReader {
   long long ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override;
 
  private:
-  CabinetOnDisk(files::UniqueFd fd, std::uint64_t size) : CabinetReader(size), fd_(std::move(fd)) {}
-  files::UniqueFd fd_;
+  CabinetOnDisk(files::UniqueHandle file, std::uint64_t size)
+      : CabinetReader(size), file_(std::move(file)) {}
+  files::UniqueHandle file_;
 };
 
 // A cabinet stored in the package: the stream field of a `_Streams` row,

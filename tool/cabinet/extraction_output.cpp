@@ -1,15 +1,14 @@
 #include "cabinet/extraction_output.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 
 #include "console/console.h"
 
 namespace {
 
-// The failure noted when an entry can be given no place at all (not an
-// errno).
+// The failure noted when an entry can be given no place at all (not a
+// reason of the host's).
 constexpr int kNoPlace = -1;
 // Tries at a free temporary name before a replacement gives up.
 constexpr unsigned kTemporaryAttempts = 100;
@@ -21,7 +20,8 @@ constexpr std::size_t kMaxOpenFiles = 64;
 using FolderState = ExtractionOutput::FolderState;
 using Node = DirectoryTree::Node;
 
-bool NoRoom(int error) { return error == ENOSPC || error == EDQUOT; }
+bool NoRoom(files::Reason why) { return why.kind == files::Reason::Kind::kNoRoom; }
+int Code(files::Reason why) { return static_cast<int>(why.kind); }
 
 }  // namespace
 
@@ -47,7 +47,7 @@ long EntryOutput::Seek(long distance, int origin) {
   // In order with the writes: no need to wait for them.
   owner_.behind_.Then(
       [file = file_, &behind = owner_.behind_] {
-        if (!files::Rewind(file->fd.get())) behind.NoteFailure(errno);
+        if (!files::Rewind(file->fd.get())) behind.NoteFailure(Code({}));
       },
       nullptr);
   return 0;
@@ -90,21 +90,22 @@ ExtractionOutput::WriteFailure ExtractionOutput::TakeWriteFailure() {
   return error == kNoPlace ? WriteFailure::kNoPlace : WriteFailure::kNoRoom;
 }
 
-int ExtractionOutput::OpenFolder(FolderCursor& cursor, std::optional<Node> node) const {
-  if (!node) return tree_.top();
+const files::Folder* ExtractionOutput::OpenFolder(FolderCursor& cursor,
+                                                  std::optional<Node> node) const {
+  if (!node) return &tree_.top();
   if (cursor.node != node) {
     cursor.node = node;
-    cursor.fd = tree_.OpenFolder(folders_.Path(*node));
+    cursor.folder = tree_.OpenFolder(folders_.Path(*node));
   }
-  return cursor.fd.get();
+  return cursor.folder ? &cursor.folder : nullptr;
 }
 
-FolderState ExtractionOutput::MakeLevels(Node node, files::UniqueFd& fd) {
+FolderState ExtractionOutput::MakeLevels(Node node, files::Folder& fd) {
   const std::string& segment = folders_.segment(node);
   FolderState state = FolderState::kStood;
   std::size_t start = 0;
   while (start < segment.size()) {
-    std::size_t end = segment.find('/', start);
+    std::size_t end = files::FindSeparator(segment, start);
     if (end == std::string::npos) end = segment.size();
     const std::string_view level = std::string_view(segment).substr(start, end - start);
     start = end + 1;
@@ -113,7 +114,7 @@ FolderState ExtractionOutput::MakeLevels(Node node, files::UniqueFd& fd) {
       state = FolderState::kStood;  // the folder it stands in
       continue;
     }
-    switch (files::TargetTree::MakeFolder(fd.get(), level)) {
+    switch (files::TargetTree::MakeFolder(fd, level)) {
       case files::TargetTree::Level::kMade:
         state = FolderState::kMade;
         break;
@@ -131,7 +132,7 @@ FolderState ExtractionOutput::MakeLevels(Node node, files::UniqueFd& fd) {
       case files::TargetTree::Level::kBlocked:
         return FolderState::kUnusable;
     }
-    fd = files::TargetTree::OpenChild(fd.get(), level);
+    fd = files::TargetTree::OpenChild(fd, level);
     if (!fd) return FolderState::kUnusable;
   }
   return state;
@@ -149,7 +150,7 @@ FolderState ExtractionOutput::EnsureFolder(Node node) {
   }
   FolderState state =
       known == DirectoryTree::kNoNode ? FolderState::kStood : *folder_states_[known];
-  files::UniqueFd fd;
+  files::Folder fd;
   if (state != FolderState::kUnusable && !folders_.too_deep(pending.back()))
     fd = tree_.OpenFolder(known == DirectoryTree::kNoNode ? "" : folders_.Path(known));
   if (!fd) state = FolderState::kUnusable;
@@ -162,12 +163,14 @@ FolderState ExtractionOutput::EnsureFolder(Node node) {
   return state;
 }
 
-files::UniqueFd ExtractionOutput::CreateTemporary(int folder, std::string* name) {
+files::UniqueHandle ExtractionOutput::CreateTemporary(const files::Folder& folder,
+                                                      std::string* name) {
   for (unsigned attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
-    files::UniqueFd fd = files::CreateTemporaryFile(folder, temporary_count_++, name);
-    if (fd || errno != EEXIST) return fd;
+    files::Reason why;
+    files::UniqueHandle fd = files::CreateTemporaryFile(folder, temporary_count_++, name, &why);
+    if (fd || why.kind != files::Reason::Kind::kExists) return fd;
   }
-  return files::UniqueFd();
+  return files::UniqueHandle();
 }
 
 std::unique_ptr<EntryOutput> ExtractionOutput::MakeOutput(std::size_t entry, EntryOutput::Mode mode,
@@ -199,14 +202,14 @@ std::unique_ptr<EntryOutput> ExtractionOutput::OpenLater(std::size_t entry) {
   file->name = files_.long_name(entry);
   file->made = false;
   auto create = [this, file, entry] {
-    int error = 0;
-    const int folder = OpenFolder(writing_cursor_, file->folder);
-    if (folder >= 0) file->fd = files::CreateNewFile(folder, file->name, &error);
-    if (!file->fd && error == EEXIST) {
-      file->fd = CreateTemporary(folder, &file->name);
+    files::Reason why;
+    const files::Folder* folder = OpenFolder(writing_cursor_, file->folder);
+    if (folder != nullptr) file->fd = files::CreateNewFile(*folder, file->name, &why);
+    if (!file->fd && why.kind == files::Reason::Kind::kExists) {
+      file->fd = CreateTemporary(*folder, &file->name);
       file->lies = OutputFile::Lies::kTemporary;
-    } else if (!file->fd && NoRoom(error)) {
-      behind_.NoteFailure(error);
+    } else if (!file->fd && NoRoom(why)) {
+      behind_.NoteFailure(Code(why));
       return;
     }
     if (!file->fd) {
@@ -248,25 +251,25 @@ std::unique_ptr<EntryOutput> ExtractionOutput::Open(std::size_t entry) {
     return MakeOutput(entry, EntryOutput::Mode::kDiscard, nullptr);
   }
   if (!place.ours && state == FolderState::kMade) return OpenLater(entry);
-  const int folder = OpenFolder(decoding_cursor_, step.folder);
-  if (folder < 0) return OpenUnderKey(entry);
+  const files::Folder* folder = OpenFolder(decoding_cursor_, step.folder);
+  if (folder == nullptr) return OpenUnderKey(entry);
   auto file = std::make_shared<OutputFile>();
   file->folder = step.folder;
   if (!place.ours) {
     file->name = files_.long_name(entry);
-    int error = 0;
-    file->fd = files::CreateNewFile(folder, file->name, &error);
+    files::Reason why;
+    file->fd = files::CreateNewFile(*folder, file->name, &why);
     if (file->fd) {
       Count(*file);
       return MakeOutput(entry, EntryOutput::Mode::kNew, std::move(file));
     }
-    if (error != EEXIST) return OpenUnderKey(entry);
+    if (why.kind != files::Reason::Kind::kExists) return OpenUnderKey(entry);
     place.existed_before = true;
     // Only a file (or a link) is replaced; a folder of the user's that
     // stands at the place stays, and the entry goes under its File key.
-    if (files::IsFolderAt(folder, file->name)) return OpenUnderKey(entry);
+    if (files::IsFolderAt(*folder, file->name)) return OpenUnderKey(entry);
   }
-  file->fd = CreateTemporary(folder, &file->name);
+  file->fd = CreateTemporary(*folder, &file->name);
   if (!file->fd) return OpenUnderKey(entry);
   Count(*file);
   file->lies = OutputFile::Lies::kTemporary;
@@ -277,8 +280,8 @@ void ExtractionOutput::Remove(OutputFile& file) {
   file.fd.reset();
   Uncount(file);
   if (!file.made) return;
-  const int folder = OpenFolder(writing_cursor_, file.folder);
-  if (folder >= 0) files::RemoveAt(folder, file.name);
+  const files::Folder* folder = OpenFolder(writing_cursor_, file.folder);
+  if (folder != nullptr) files::RemoveAt(*folder, file.name);
   file.made = false;
 }
 
@@ -294,16 +297,16 @@ void ExtractionOutput::Land(OutputFile& file, std::size_t entry) {
     case OutputFile::Lies::kTemporary:
       break;
   }
-  const int folder = OpenFolder(writing_cursor_, file.folder);
-  if (folder < 0) return;
-  if (files::RenameAt(folder, file.name, files_.long_name(entry))) {
+  const files::Folder* folder = OpenFolder(writing_cursor_, file.folder);
+  if (folder == nullptr) return;
+  if (files::RenameAt(*folder, file.name, files_.long_name(entry))) {
     landed = Landed::kInTree;
     return;
   }
   // Something that is not a file stands at the place: the entry ends under
   // its File key, unless something stands there too.
-  if (files::LinkAt(folder, file.name, tree_.top(), files_.key(entry))) landed = Landed::kUnderKey;
-  files::RemoveAt(folder, file.name);
+  if (files::LinkAt(*folder, file.name, tree_.top(), files_.key(entry))) landed = Landed::kUnderKey;
+  files::RemoveAt(*folder, file.name);
 }
 
 bool ExtractionOutput::Finish(std::unique_ptr<EntryOutput> output, std::optional<time_t> written) {
@@ -327,7 +330,7 @@ bool ExtractionOutput::Finish(std::unique_ptr<EntryOutput> output, std::optional
     const bool closed = handed->fd.Close();
     Uncount(*handed);
     if (!closed) {
-      behind_.NoteFailure(errno);
+      behind_.NoteFailure(Code({files::Reason::Kind::kOther, 0}));
       Remove(*handed);
       return;
     }

@@ -33,8 +33,8 @@
 #include "cabinet/extraction_plan.h"
 #include "cabinet/write_behind.h"
 #include "catalogue/package_files.h"
+#include "files/handle.h"
 #include "files/target_tree.h"
-#include "files/unique_fd.h"
 #include "msidb/catalogue_store.h"
 
 class ExtractionOutput;
@@ -43,7 +43,7 @@ class ExtractionOutput;
 // on the decoding thread, then worked on by the writing thread alone.
 struct OutputFile {
   enum class Lies { kAtPlace, kTemporary, kUnderKey };
-  files::UniqueFd fd;
+  files::UniqueHandle fd;
   Lies lies = Lies::kAtPlace;
   // The folder it lies in; none for the target folder itself.
   std::optional<DirectoryTree::Node> folder;
@@ -147,20 +147,21 @@ class ExtractionOutput {
   // one; one per thread.
   struct FolderCursor {
     std::optional<DirectoryTree::Node> node;
-    files::UniqueFd fd;
+    files::Folder folder;
   };
 
   FolderState EnsureFolder(DirectoryTree::Node node);
   // Makes the levels of `node`'s segment in `fd`, which becomes the folder
   // made; the state of the last level.
-  FolderState MakeLevels(DirectoryTree::Node node, files::UniqueFd& fd);
-  // The folder's descriptor through `cursor`; -1 when it cannot be opened.
-  int OpenFolder(FolderCursor& cursor, std::optional<DirectoryTree::Node> node) const;
+  FolderState MakeLevels(DirectoryTree::Node node, files::Folder& folder);
+  // The folder through `cursor`; null when it cannot be opened.
+  const files::Folder* OpenFolder(FolderCursor& cursor,
+                                  std::optional<DirectoryTree::Node> node) const;
   std::unique_ptr<EntryOutput> MakeOutput(std::size_t entry, EntryOutput::Mode mode,
                                           std::shared_ptr<OutputFile> file);
   std::unique_ptr<EntryOutput> OpenUnderKey(std::size_t entry);
   std::unique_ptr<EntryOutput> OpenLater(std::size_t entry);
-  files::UniqueFd CreateTemporary(int folder, std::string* name);
+  files::UniqueHandle CreateTemporary(const files::Folder& folder, std::string* name);
   // On the writing thread: the file is whole and closed; it goes where it
   // lies says.
   void Land(OutputFile& file, std::size_t entry);

@@ -4,11 +4,13 @@
 // - an entry not selected is left alone;
 // - one whose File key, folder or long name would lead out of the target
 //   folder is unsafe: it is reported and never written;
-// - one whose folder is too deep for a path goes under its File key into
-//   the target folder (only the key must be safe then);
+// - one whose folder is too deep for a path, or whose folder or long name
+//   the host cannot hold (a device name, on Windows), goes under its File
+//   key into the target folder (only the key must be safe then);
 // - every other one goes to its place, its folder and long name. Entries
-//   that share a place share its number; the later in catalogue order wins
-//   it, and placement reports the earlier as replaced.
+//   that share a place share its number (on a host whose names ignore
+//   case, places that differ only in case are one place); the later in
+//   catalogue order wins it, and placement reports the earlier as replaced.
 // The disk decides the rest as the files are written (a folder that cannot
 // be made sends its entries under their keys too).
 #pragma once
@@ -40,6 +42,12 @@ class ExtractionPlan {
   std::size_t places() const { return places_; }
   // The entries that go under their keys for a folder too deep.
   std::size_t too_deep() const { return too_deep_; }
+  // The entries that go under their keys for a name the host cannot hold,
+  // in catalogue order.
+  const std::vector<std::size_t>& unholdable() const { return unholdable_; }
+  // The entry's place as the package gives it (its directory path and long
+  // name), whatever became of it.
+  std::string PackagePlace(std::size_t entry) const;
 
   // The text that names the entry's place in lines: its directory path and
   // long name, or its File key where it goes under it for a folder too deep.
@@ -56,4 +64,5 @@ class ExtractionPlan {
   std::vector<Step> steps_;
   std::size_t places_ = 0;
   std::size_t too_deep_ = 0;
+  std::vector<std::size_t> unholdable_;
 };

@@ -35,9 +35,11 @@ class UnsafeNameReport {
   std::unordered_set<std::uint32_t> places_;
 };
 
+// An external cabinet value, "\" between its folders, with the host's
+// separator.
 std::string WithSlashes(std::string value) {
   for (char& c : value) {
-    if (c == '\\') c = '/';
+    if (c == '\\' || files::IsSeparator(c)) c = files::Separator();
   }
   return value;
 }
@@ -114,9 +116,15 @@ void TMsiHandler::ExtractCabinets(const std::string& target_folder, const std::s
                  " bytes: written under their File keys");
   }
 
-  if (int problem = files::FolderProblem(target_folder_)) {
+  for (const std::size_t entry : output_->plan().unholdable()) {
+    ConsoleError("\"" + output_->plan().PackagePlace(entry) +
+                 "\" is not a name the file system can hold: written under its File key \"" +
+                 std::string(files_.key(entry)) + "\"");
+  }
+
+  if (const files::Reason problem = files::FolderProblem(target_folder_)) {
     ConsoleError("target folder \"" + target_folder_ +
-                 "\" cannot hold files: " + std::strerror(problem));
+                 "\" cannot hold files: " + files::Describe(problem));
     return;
   }
 

@@ -8,7 +8,6 @@
 #include "catalogue/safe_names.h"
 #include "console/console.h"
 #include "files/files.h"
-#include "files/unique_fd.h"
 #include "msi/msiquery.h"
 #include "msi/summary_info.h"
 #include "msidb/msi_handler.h"
@@ -45,7 +44,7 @@ bool IsMergeModule(MSIHANDLE database) {
 
 // Copies the open source file `in` through the extraction's writer; false
 // when a read or a write fails.
-bool CopyThrough(int in, ExtractionOutput& output, std::size_t entry, time_t written) {
+bool CopyThrough(files::Handle in, ExtractionOutput& output, std::size_t entry, time_t written) {
   std::unique_ptr<EntryOutput> out = output.Open(entry);
   if (!out) return false;
   std::vector<char> piece(1 << 16);
@@ -111,7 +110,7 @@ std::optional<std::string> LocateSourceFile(const std::string& package_folder,
   std::string folder = package_folder;
   std::size_t start = 0;
   while (true) {
-    const std::size_t slash = path.find('/', start);
+    const std::size_t slash = files::FindSeparator(path, start);
     if (slash == std::string::npos) break;
     std::optional<std::string> found =
         files::FindFolderIgnoringCase(folder, path.substr(start, slash - start));
@@ -145,7 +144,7 @@ void CopyUncompressedFiles(const TMsiHandler& handler, ExtractionOutput& output,
     // A pipe standing at the place is not waited on.
     std::optional<files::ReadableFile> in = files::OpenRegularFile(*found);
     if (verbose) ConsoleLine(catalogue[kFileKey].At(source.entry) + " copying");
-    const bool copied = in && CopyThrough(in->fd.get(), output, source.entry, in->modified);
+    const bool copied = in && CopyThrough(in->handle.get(), output, source.entry, in->modified);
     // Waits for the writing thread: a failed write there fails the copy.
     const ExtractionOutput::WriteFailure failure = output.TakeWriteFailure();
     if (failure == ExtractionOutput::WriteFailure::kNoRoom)

@@ -1,7 +1,6 @@
 #include "cabinet/write_behind.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <iterator>
 #include <system_error>
@@ -39,14 +38,15 @@ WriteBehind::~WriteBehind() {
 
 void WriteBehind::NoteFailure(int error) {
   int none = 0;
-  error_.compare_exchange_strong(none, error != 0 ? error : EIO);
+  error_.compare_exchange_strong(
+      none, error != 0 ? error : static_cast<int>(files::Reason::Kind::kOther));
 }
 
 void WriteBehind::Run(Task& task) {
   if (task.bytes != nullptr) {
-    int error = 0;
-    if (!Failed() && !files::WriteAll(task.fd->get(), task.bytes, task.count, &error))
-      NoteFailure(error);
+    files::Reason why;
+    if (!Failed() && !files::WriteAll(task.fd->get(), task.bytes, task.count, &why))
+      NoteFailure(static_cast<int>(why.kind));
   } else if (Failed()) {
     if (task.dropped) task.dropped();
   } else if (task.done) {
@@ -156,8 +156,9 @@ void WriteBehind::Write(const Descriptor& fd, const void* bytes, std::size_t cou
   if (count == 0) return;
   const char* from = static_cast<const char*>(bytes);
   if (!Threaded()) {
-    int error = 0;
-    if (!Failed() && !files::WriteAll(fd->get(), from, count, &error)) NoteFailure(error);
+    files::Reason why;
+    if (!Failed() && !files::WriteAll(fd->get(), from, count, &why))
+      NoteFailure(static_cast<int>(why.kind));
     return;
   }
   if (!ring_) ring_.reset(new char[kRingBytes]);  // no need to clear what is copied over

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "files/unique_fd.h"
+#include "files/handle.h"
 
 class WriteBehind {
  public:
@@ -27,7 +27,7 @@ class WriteBehind {
 
   // A descriptor that the work handed before a write may still open: it is
   // read when the write is done.
-  using Descriptor = std::shared_ptr<const files::UniqueFd>;
+  using Descriptor = std::shared_ptr<const files::UniqueHandle>;
 
   // Hands over a copy of `count` bytes for `fd`; waits while too many bytes
   // are still on their way. Work is handed over in batches.
@@ -40,7 +40,7 @@ class WriteBehind {
 
   // A write or close has failed since the failure was last taken.
   bool Failed() const { return error_.load() != 0; }
-  // `error`: an errno, or a nonzero code of the caller's own.
+  // `error`: a files::Reason::Kind, or a nonzero code of the caller's own.
   void NoteFailure(int error);
   // Drains, then gives the error of the first failure (0 for none) and
   // forgets it.

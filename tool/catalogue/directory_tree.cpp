@@ -5,19 +5,35 @@
 
 #include "catalogue/names.h"
 #include "catalogue/safe_names.h"
+#include "files/host_names.h"
 
 namespace {
 
-// A segment that would lead out of the tree: a ".." level, a NUL, or a "/"
-// in front of the whole path.
+// A segment that would lead out of the tree: a ".." level, a NUL, a
+// separator in front of the whole path, or a level that the host takes for
+// another place (a drive, on Windows).
 bool SegmentUnsafe(std::string_view segment, bool at_top) {
   if (segment.find('\0') != std::string_view::npos) return true;
-  if (at_top && segment.starts_with('/')) return true;
+  if (at_top && !segment.empty() && files::IsSeparator(segment.front())) return true;
   std::size_t start = 0;
   while (start < segment.size()) {
-    std::size_t end = segment.find('/', start);
+    std::size_t end = files::FindSeparator(segment, start);
     if (end == std::string_view::npos) end = segment.size();
-    if (segment.substr(start, end - start) == "..") return true;
+    const std::string_view level = segment.substr(start, end - start);
+    if (level == ".." || files::LeadsElsewhere(level)) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// A segment with a level that the host cannot hold as a folder's name.
+bool SegmentUnholdable(std::string_view segment) {
+  std::size_t start = 0;
+  while (start < segment.size()) {
+    std::size_t end = files::FindSeparator(segment, start);
+    if (end == std::string_view::npos) end = segment.size();
+    const std::string_view level = segment.substr(start, end - start);
+    if (!level.empty() && level != "." && files::CannotHold(level)) return true;
     start = end + 1;
   }
   return false;
@@ -34,7 +50,7 @@ DirectoryTree::DirectoryTree(const CatalogueStore& catalogue) : keys_(&catalogue
   for (std::size_t row = 0; row < rows; ++row) {
     FolderNames names = ParseDefaultDir(defaults.At(row));
     Entry& node = nodes_[row];
-    node.segment = std::move(names.long_name) + "/";
+    node.segment = std::move(names.long_name) + files::Separator();
     node.source_short = std::move(names.short_name);
   }
   for (std::size_t row = 0; row < rows; ++row) {
@@ -55,9 +71,10 @@ DirectoryTree::Node DirectoryTree::AddStandIn(std::string_view key) {
   if (!added) return found->second;
   Entry node;
   node.kind = Kind::kStandIn;
-  node.segment = std::string(key) + "/";
+  node.segment = std::string(key) + files::Separator();
   node.path_bytes = static_cast<std::uint32_t>(std::min(node.segment.size(), kMaxPathBytes + 1));
   node.unsafe = SegmentUnsafe(node.segment, true);
+  node.unholdable = SegmentUnholdable(node.segment);
   nodes_.push_back(std::move(node));
   return found->second;
 }
@@ -99,12 +116,15 @@ void DirectoryTree::Settle() {
       Entry& entry = nodes_[*it];
       std::size_t bytes = entry.segment.size();
       bool unsafe = SegmentUnsafe(entry.segment, entry.parent == kNoNode);
+      bool unholdable = SegmentUnholdable(entry.segment);
       if (entry.parent != kNoNode) {
         bytes += nodes_[entry.parent].path_bytes;
         unsafe = unsafe || nodes_[entry.parent].unsafe;
+        unholdable = unholdable || nodes_[entry.parent].unholdable;
       }
       entry.path_bytes = static_cast<std::uint32_t>(std::min(bytes, kMaxPathBytes + 1));
       entry.unsafe = unsafe;
+      entry.unholdable = unholdable;
       state[*it] = kSettled;
     }
   }
@@ -146,7 +166,7 @@ std::optional<std::string> DirectoryTree::SourcePath(Node node, bool short_names
   for (auto name = names.rbegin(); name != names.rend(); ++name) {
     if (!IsSafeLongName(*name)) *safe = false;
     path.append(*name);
-    path.push_back('/');
+    path.push_back(files::Separator());
   }
   return path;
 }

@@ -57,8 +57,12 @@ class DirectoryTree {
   // is longer.
   std::size_t path_bytes(Node node) const { return nodes_[node].path_bytes; }
   bool too_deep(Node node) const { return nodes_[node].path_bytes > kMaxPathBytes; }
-  // A segment of the path is "..", holds NUL, or the path is absolute.
+  // A segment of the path is "..", holds NUL, or the path is absolute (or
+  // names a drive, on Windows).
   bool unsafe(Node node) const { return nodes_[node].unsafe; }
+  // A folder of the path has a name that the host cannot hold (a device
+  // name, on Windows): harmless, but no such folder can be made.
+  bool unholdable(Node node) const { return nodes_[node].unholdable; }
 
   // Appends the node's directory path to `path`. Its cost is the path's
   // length: callers ask it only of folders that are not too deep.
@@ -77,6 +81,7 @@ class DirectoryTree {
     Node parent = kNoNode;
     Kind kind = Kind::kRow;
     bool unsafe = false;
+    bool unholdable = false;
     std::uint32_t path_bytes = 0;
     std::string segment;
     std::string source_long;  // empty for "."

@@ -1,5 +1,7 @@
 #include "catalogue/names.h"
 
+#include "files/host_names.h"
+
 std::string CutAt(std::string& text, char separator) {
   std::size_t at = text.find(separator);
   std::string head;
@@ -28,7 +30,7 @@ std::string_view SourceName(std::string_view long_name, std::string_view short_n
 }
 
 std::string DirectorySegment(const std::string& default_dir) {
-  return ParseDefaultDir(default_dir).long_name + "/";
+  return ParseDefaultDir(default_dir).long_name + files::Separator();
 }
 
 std::string LongFileName(const std::string& file_name) {

@@ -1,16 +1,15 @@
 #include "console/console.h"
 
-#include <cstdio>
 #include <string>
 
 #include "console/output_format.h"
 #include "console/verbose.h"
+#include "files/standard_output.h"
 
 bool Verbose = false;
 
 void ConsoleLine(std::string_view text) {
-  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
-      std::fwrite("\r\n", 1, 2, stdout) != 2) {
+  if (!files::WriteStandardOutput(text) || !files::WriteStandardOutput("\r\n")) {
     throw ConsoleWriteError();
   }
 }
@@ -23,13 +22,13 @@ void ConsoleError(std::string_view text) {
 }
 
 void FlushConsole() {
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) throw ConsoleWriteError();
+  if (!files::FlushStandardOutput()) throw ConsoleWriteError();
 }
 
 void ConsoleLineAfterFailure(std::string_view text) noexcept {
-  std::fflush(stdout);
-  std::clearerr(stdout);
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fwrite("\r\n", 1, 2, stdout);
-  std::fflush(stdout);
+  files::FlushStandardOutput();
+  files::ClearStandardOutputError();
+  files::WriteStandardOutput(text);
+  files::WriteStandardOutput("\r\n");
+  files::FlushStandardOutput();
 }

@@ -47,6 +47,36 @@ std::vector<std::string> CountedArguments(int argc, char** argv) {
   return arguments;
 }
 
+std::vector<std::string> SplitCommandLine(std::string_view line) {
+  const auto separates = [](char c) {
+    return static_cast<unsigned char>(c) >= 1 && static_cast<unsigned char>(c) <= 32;
+  };
+  std::vector<std::string> arguments;
+  std::size_t at = 0;
+  bool program = true;  // argument 0, the program's own path, is not used
+  while (at < line.size()) {
+    while (at < line.size() && separates(line[at])) ++at;
+    while (line.substr(at, 2) == "\"\"" &&
+           (at + 2 == line.size() || separates(line[at + 2]) || line[at + 2] == '"'))
+      at += 2;
+    if (at >= line.size()) break;
+    std::string argument;
+    bool quoted = false;
+    while (at < line.size() && (quoted || !separates(line[at]))) {
+      if (line[at] == '"') {
+        quoted = !quoted;
+      } else {
+        argument.push_back(line[at]);
+      }
+      ++at;
+    }
+    if (argument.empty()) break;
+    if (!program) arguments.push_back(std::move(argument));
+    program = false;
+  }
+  return arguments;
+}
+
 std::optional<RunOptions> ParseCommandLine(const std::vector<std::string>& arguments) {
   const std::size_t count = arguments.size();
   if (count < 2 || count > 5) return std::nullopt;
@@ -109,7 +139,7 @@ int RunCommand(const RunOptions& options) {
   // The outcome is not examined: a command that writes there reports its
   // own failures.
   files::MakeFolderChain(target);
-  if (target.empty() || target.back() != '/') target += '/';
+  if (target.empty() || !files::IsSeparator(target.back())) target += files::Separator();
 
   switch (options.command) {
     case 'L':

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct RunOptions {
@@ -21,6 +22,14 @@ std::optional<RunOptions> ParseCommandLine(const std::vector<std::string>& argum
 // The arguments of the process, without the program name and without the
 // empty ones: "" on the command line stands for nothing, wherever it stands.
 std::vector<std::string> CountedArguments(int argc, char** argv);
+
+// The arguments after the program name in a whole command line (UTF-8), as
+// the tool splits it where the host hands one over as a text: runs of
+// characters 1 to 32 separate arguments; a double quote begins or ends a
+// quoted stretch, in which blanks belong to the argument; a backslash is an
+// ordinary character; "" where an argument would begin is skipped; the
+// count stops at the first argument that comes out empty.
+std::vector<std::string> SplitCommandLine(std::string_view line);
 
 void PrintBanner();
 void PrintUsage();

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <string>
 
@@ -51,11 +50,11 @@ TEST(TargetTree, WhatStandsAtALevelAndNoLinkIsGoneThrough) {
   EXPECT_FALSE(files::TargetTree::OpenChild(tree.top(), "link").valid());
 
   // A new file is made exclusively: never over a file or through a link.
-  int error = 0;
-  EXPECT_FALSE(files::CreateNewFile(tree.top(), "dangling", &error).valid());
-  EXPECT_EQ(error, EEXIST);
+  files::Reason why;
+  EXPECT_FALSE(files::CreateNewFile(tree.top(), "dangling", &why).valid());
+  EXPECT_EQ(why.kind, files::Reason::Kind::kExists);
   EXPECT_FALSE(fs::exists(dir.path() / "elsewhere" / "gone"));
-  EXPECT_FALSE(files::CreateNewFile(tree.top(), "file", &error).valid());
+  EXPECT_FALSE(files::CreateNewFile(tree.top(), "file", &why).valid());
   EXPECT_EQ(test_support::ReadFile(top / "file"), "mine");
   // A rename over a link replaces the link, not what it points at.
   EXPECT_TRUE(files::CreateNewFile(tree.top(), "fresh", nullptr).valid());
@@ -78,7 +77,7 @@ TEST(TargetTree, TheTargetItselfMayBeALinkButNotAFile) {
   test_support::WriteFile(dir.path() / "plain", "x");
   files::TargetTree not_a_folder((dir.path() / "plain").string());
   EXPECT_FALSE(not_a_folder.valid());
-  EXPECT_EQ(not_a_folder.error(), ENOTDIR);
+  EXPECT_TRUE(not_a_folder.error());
 }
 
 }  // namespace

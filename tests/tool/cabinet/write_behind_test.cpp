@@ -3,19 +3,19 @@
 // after a failed write is dropped until the failure is taken.
 #include "cabinet/write_behind.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "files/target_tree.h"
 #include "support/test_support.h"
 
 namespace {
 
-WriteBehind::Descriptor Create(const std::string& path) {
-  return std::make_shared<files::UniqueFd>(
-      open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+WriteBehind::Descriptor Create(const test_support::TempDir& dir, const std::string& name) {
+  files::TargetTree tree(dir.path().string());
+  return std::make_shared<files::UniqueHandle>(files::CreateNewFile(tree.top(), name, nullptr));
 }
 
 TEST(WriteBehindTest, PiecesOfEverySizeGoRoundTheRingIntoTheirFiles) {
@@ -23,7 +23,7 @@ TEST(WriteBehindTest, PiecesOfEverySizeGoRoundTheRingIntoTheirFiles) {
   std::string expected[3];
   {
     WriteBehind behind;
-    WriteBehind::Descriptor files[3] = {Create(dir / "0"), Create(dir / "1"), Create(dir / "2")};
+    WriteBehind::Descriptor files[3] = {Create(dir, "0"), Create(dir, "1"), Create(dir, "2")};
     // Sizes from one byte to past a quarter of the ring, about 40 MiB in all.
     std::size_t size = 1;
     for (int i = 0; i < 120; ++i) {
@@ -46,7 +46,7 @@ TEST(WriteBehindTest, PiecesOfEverySizeGoRoundTheRingIntoTheirFiles) {
 TEST(WriteBehindTest, AFailedWriteDropsWhatFollowsUntilTaken) {
   test_support::TempDir dir;
   WriteBehind behind;
-  auto unwritable = std::make_shared<files::UniqueFd>();  // no descriptor
+  auto unwritable = std::make_shared<files::UniqueHandle>();  // no file
   behind.Write(unwritable, "x", 1);
   std::string ran;
   behind.Then([&] { ran += "done "; }, [&] { ran += "dropped "; });

@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "files/ascii.h"
+#include "files/posix_flags.h"
 #include "files/unique_dir.h"
 
 namespace files {
@@ -31,14 +33,27 @@ std::string CurrentFolder() {
 
 int NewFileFlags() { return O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC; }
 
-bool WriteAll(int fd, const void* bytes, std::size_t count, int* error) {
+Reason ReasonOf(int error) {
+  Reason::Kind kind = Reason::Kind::kOther;
+  if (error == EEXIST) kind = Reason::Kind::kExists;
+  if (error == ENOSPC || error == EDQUOT) kind = Reason::Kind::kNoRoom;
+  if (error == ELOOP) kind = Reason::Kind::kLink;
+  return {kind, error};
+}
+
+bool CloseHandle(Handle handle) { return ::close(static_cast<int>(handle)) == 0; }
+
+std::string Describe(Reason reason) { return std::strerror(reason.code); }
+
+bool WriteAll(Handle handle, const void* bytes, std::size_t count, Reason* why) {
+  const int fd = static_cast<int>(handle);
   const char* from = static_cast<const char*>(bytes);
   std::size_t done = 0;
   while (done < count) {
     const ssize_t put = write(fd, from + done, count - done);
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) {
-      *error = put < 0 ? errno : ENOSPC;
+      *why = ReasonOf(put < 0 ? errno : ENOSPC);
       return false;
     }
     done += static_cast<std::size_t>(put);
@@ -117,25 +132,27 @@ namespace files {
 
 std::optional<ReadableFile> OpenRegularFile(const std::string& path) {
   ReadableFile file;
-  file.fd = UniqueFd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  file.handle = UniqueHandle(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info {};
-  if (!file.fd || fstat(file.fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  if (!file.handle || fstat(static_cast<int>(file.handle.get()), &info) != 0 ||
+      !S_ISREG(info.st_mode))
+    return std::nullopt;
   file.size = static_cast<std::uint64_t>(info.st_size);
   file.modified = info.st_mtime;
   return file;
 }
 
-long long ReadAt(int fd, void* buffer, std::size_t count, std::uint64_t offset) {
+long long ReadAt(Handle handle, void* buffer, std::size_t count, std::uint64_t offset) {
   while (true) {
-    const ssize_t got = pread(fd, buffer, count, static_cast<off_t>(offset));
+    const ssize_t got = pread(static_cast<int>(handle), buffer, count, static_cast<off_t>(offset));
     if (got < 0 && errno == EINTR) continue;
     return got;
   }
 }
 
-long long ReadSome(int fd, void* buffer, std::size_t count) {
+long long ReadSome(Handle handle, void* buffer, std::size_t count) {
   while (true) {
-    const ssize_t got = read(fd, buffer, count);
+    const ssize_t got = read(static_cast<int>(handle), buffer, count);
     if (got < 0 && errno == EINTR) continue;
     return got;
   }
