@@ -1,13 +1,10 @@
 #include "msi/text_decoder.h"
 
-#include <cerrno>
-
 namespace msi {
 
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
 bool IsAscii(std::string_view bytes) {
   for (char c : bytes) {
@@ -66,17 +63,11 @@ TextDecoder::TextDecoder(int codepage) {
     return;
   }
   const int effective = codepage == 0 ? 1252 : codepage;
-  if (effective > 0) {
-    const std::string number = std::to_string(effective);
-    converter_ = iconv_open("UTF-8", ("CP" + number).c_str());
-    if (converter_ == kNoConverter) converter_ = iconv_open("UTF-8", ("WINDOWS-" + number).c_str());
-  }
-  mode_ = converter_ == kNoConverter ? Mode::kAsciiOnly : Mode::kIconv;
+  if (effective > 0) converter_ = CodepageConverter::Open(effective);
+  mode_ = converter_ ? Mode::kConverter : Mode::kAsciiOnly;
 }
 
-TextDecoder::~TextDecoder() {
-  if (converter_ != kNoConverter) iconv_close(converter_);
-}
+TextDecoder::~TextDecoder() = default;
 
 void TextDecoder::Decode(std::string_view bytes, std::string* out) {
   if (IsAscii(bytes)) {
@@ -87,8 +78,8 @@ void TextDecoder::Decode(std::string_view bytes, std::string* out) {
     case Mode::kUtf8:
       AppendValidUtf8(bytes, out);
       return;
-    case Mode::kIconv:
-      DecodeWithIconv(bytes, out);
+    case Mode::kConverter:
+      converter_->Convert(bytes, out);
       return;
     case Mode::kAsciiOnly:
       for (char c : bytes) {
@@ -99,32 +90,6 @@ void TextDecoder::Decode(std::string_view bytes, std::string* out) {
         }
       }
       return;
-  }
-}
-
-void TextDecoder::DecodeWithIconv(std::string_view bytes, std::string* out) {
-  iconv(converter_, nullptr, nullptr, nullptr, nullptr);
-  char* in = const_cast<char*>(bytes.data());
-  std::size_t in_left = bytes.size();
-  char buffer[1024];
-  while (true) {
-    char* target = buffer;
-    std::size_t target_left = sizeof buffer;
-    const bool flushing = in_left == 0;
-    const std::size_t result = flushing ? iconv(converter_, nullptr, nullptr, &target, &target_left)
-                                        : iconv(converter_, &in, &in_left, &target, &target_left);
-    out->append(buffer, static_cast<std::size_t>(target - buffer));
-    if (result != static_cast<std::size_t>(-1)) {
-      if (flushing) return;
-      continue;
-    }
-    if (errno == E2BIG) continue;
-    if (flushing) return;
-    // An undecodable or incomplete sequence: one replacement per byte.
-    out->append(kReplacement);
-    ++in;
-    --in_left;
-    iconv(converter_, nullptr, nullptr, nullptr, nullptr);
   }
 }
 

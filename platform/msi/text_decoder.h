@@ -4,12 +4,24 @@
 // turns every other byte into U+FFFD.
 #pragma once
 
-#include <iconv.h>
-
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace msi {
+
+// Turns text in one codepage into UTF-8 through the host's own conversion
+// (iconv on POSIX, MultiByteToWideChar on Windows); each host's folder
+// beside this file has one.
+class CodepageConverter {
+ public:
+  // Nothing when the host does not know the codepage.
+  static std::unique_ptr<CodepageConverter> Open(int codepage);
+  virtual ~CodepageConverter() = default;
+  // Appends the UTF-8 form of `bytes` to `out`: every byte that is not part
+  // of a character of the codepage becomes U+FFFD.
+  virtual void Convert(std::string_view bytes, std::string* out) = 0;
+};
 
 class TextDecoder {
  public:
@@ -22,11 +34,9 @@ class TextDecoder {
   void Decode(std::string_view bytes, std::string* out);
 
  private:
-  void DecodeWithIconv(std::string_view bytes, std::string* out);
-
-  enum class Mode { kIconv, kUtf8, kAsciiOnly };
+  enum class Mode { kConverter, kUtf8, kAsciiOnly };
   Mode mode_ = Mode::kAsciiOnly;
-  iconv_t converter_ = reinterpret_cast<iconv_t>(-1);
+  std::unique_ptr<CodepageConverter> converter_;
 };
 
 // Appends `bytes`, read as UTF-8, with every invalid sequence replaced by

@@ -1,0 +1,28 @@
+// UTF-8 and UTF-16 texts, and the long-path form of a path: what every
+// Windows call of the file functions needs.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "files/handle.h"
+
+namespace files {
+
+// Invalid UTF-8 becomes U+FFFD.
+std::wstring Widen(std::string_view text);
+// Unpaired surrogates become U+FFFD.
+std::string Narrow(std::wstring_view text);
+
+// `path` (absolute or relative, "\" or "/" between folders) made full and
+// in the form that lifts the 260-character limit: "\\?\C:\..." or
+// "\\?\UNC\server\share\...". Empty when it cannot be made full.
+std::wstring LongPath(std::string_view path);
+// A long-path form turned back into the path a user reads ("C:\...",
+// "\\server\share\...").
+std::wstring ShortForm(std::wstring_view long_path);
+
+// The Windows error code as a reason of the file functions.
+Reason ReasonOfCode(unsigned long code);
+
+}  // namespace files
