@@ -55,10 +55,12 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
   std::size_t at = 0;
   bool program = true;  // argument 0, the program's own path, is not used
   while (at < line.size()) {
-    while (at < line.size() && separates(line[at])) ++at;
-    while (line.substr(at, 2) == "\"\"" &&
-           (at + 2 == line.size() || separates(line[at + 2]) || line[at + 2] == '"'))
+    // Separators, and "" standing where an argument would begin.
+    while (true) {
+      while (at < line.size() && separates(line[at])) ++at;
+      if (line.substr(at, 2) != "\"\"" || (at + 2 < line.size() && !separates(line[at + 2]))) break;
       at += 2;
+    }
     if (at >= line.size()) break;
     std::string argument;
     bool quoted = false;

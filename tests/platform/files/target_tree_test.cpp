@@ -21,7 +21,11 @@ TEST(TargetTree, WhatStandsAtALevelAndNoLinkIsGoneThrough) {
   fs::create_directories(top / "folder");
   fs::create_directories(dir.path() / "elsewhere" / "inside");
   test_support::WriteFile(top / "file", "mine");
-  fs::create_directory_symlink(dir.path() / "elsewhere", top / "link");
+  std::error_code error;
+  fs::create_directory_symlink(dir.path() / "elsewhere", top / "link", error);
+  // Wine's file system cannot be given links from inside; the Windows
+  // build's script check puts one there from outside.
+  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
   fs::create_symlink(dir.path() / "elsewhere" / "gone", top / "dangling");
 
   files::TargetTree tree(top.string());
@@ -68,7 +72,9 @@ TEST(TargetTree, WhatStandsAtALevelAndNoLinkIsGoneThrough) {
 TEST(TargetTree, TheTargetItselfMayBeALinkButNotAFile) {
   test_support::TempDir dir;
   fs::create_directories(dir.path() / "real");
-  fs::create_directory_symlink(dir.path() / "real", dir.path() / "named");
+  std::error_code error;
+  fs::create_directory_symlink(dir.path() / "real", dir.path() / "named", error);
+  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
   files::TargetTree tree((dir.path() / "named").string());
   ASSERT_TRUE(tree.valid());
   EXPECT_EQ(files::TargetTree::MakeFolder(tree.top(), "made"), Level::kMade);
