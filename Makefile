@@ -4,7 +4,12 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS = -G Ninja -DPANDREL_WERROR=ON
 
-.PHONY: all deps configure build test test-asan demo deb bench fuzz format clean
+WINDOWS_BUILD ?= build-windows
+VERSION     = $(shell awk '/^project.pandrel VERSION/ {print $$3}' CMakeLists.txt)
+WINDOWS_CMAKE_FLAGS = -G Ninja -DPANDREL_WERROR=ON -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+
+.PHONY: all deps configure build test test-asan test-windows windows windows-configure demo deb bench fuzz format clean
 
 all: build
 
@@ -20,12 +25,29 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	$(MAKE) test-asan
+	$(MAKE) test-windows
 
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DPANDREL_SANITIZE=ON -DPANDREL_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# The Windows build, cross-built with mingw-w64: dist/windows/pandrel.exe
+# and dist/pandrel-<version>-windows-x64.zip.
+windows-configure:
+	@scripts/windows-deps
+	cmake -S . -B $(WINDOWS_BUILD) $(WINDOWS_CMAKE_FLAGS) -DPANDREL_NATIVE_BUILD=$(CURDIR)/$(BUILD)
+
+windows: windows-configure
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target pandrel
+	scripts/make-windows-zip $(WINDOWS_BUILD) $(VERSION)
+
+# The Windows build's tests under wine, beside the native tool they are
+# compared with.
+test-windows: build windows-configure
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	ctest --test-dir $(WINDOWS_BUILD) --output-on-failure
 
 # Builds only what the demo runs: the two programs and the sample maker.
 demo: configure
@@ -53,4 +75,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-deb dist
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WINDOWS_BUILD) build-windows-deps build-fuzz build-deb dist
