@@ -59,9 +59,9 @@ deb: deps
 	@scripts/install-deps debhelper dpkg-dev fakeroot lintian
 	scripts/make-deb $(JOBS)
 
-bench: build
+bench: build windows
 	@scripts/install-deps cabextract time msitools 7zip
-	scripts/bench $(BUILD)
+	PANDREL_EXE=$(WINDOWS_BUILD)/tool/pandrel.exe scripts/bench $(BUILD)
 
 FUZZ_SECONDS ?= 60
 fuzz:

@@ -29,18 +29,8 @@ time_t TimeOfFiletime(const FILETIME& time) {
 }  // namespace
 
 std::string FullPathName(const std::string& path) {
-  std::wstring wide = Widen(path);
-  for (wchar_t& c : wide) {
-    if (c == L'/') c = L'\\';
-  }
-  if (wide.empty()) wide = L".";
-  const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return {};
-  std::wstring full(needed, L'\0');
-  const DWORD written = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
-  if (written == 0 || written >= needed) return {};
-  full.resize(written);
-  return Narrow(full);
+  const std::wstring full = FullWidePath(path.empty() ? std::string(".") : path);
+  return full.empty() ? std::string() : Narrow(full);
 }
 
 bool WriteAll(Handle handle, const void* bytes, std::size_t count, Reason* why) {

@@ -28,29 +28,29 @@ std::string Narrow(std::wstring_view text) {
   return narrow;
 }
 
-std::wstring LongPath(std::string_view path) {
+std::wstring FullWidePath(std::string_view path) {
   std::wstring wide = Widen(path);
   for (wchar_t& c : wide) {
     if (c == L'/') c = L'\\';
   }
   if (wide.starts_with(L"\\\\?\\")) return wide;
-  // Made full first: a long-path form is taken as it stands, so "." and
-  // ".." must be gone from it.
   const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (needed == 0) return {};
   std::wstring full(needed, L'\0');
   const DWORD written = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
   if (written == 0 || written >= needed) return {};
   full.resize(written);
+  return full;
+}
+
+std::wstring LongPath(std::string_view path) {
+  // Made full first: a long-path form is taken as it stands, so "." and
+  // ".." must be gone from it.
+  std::wstring full = FullWidePath(path);
+  if (full.empty() || full.starts_with(L"\\\\?\\")) return full;
   if (full.starts_with(L"\\\\.\\")) return full;  // a device: left alone
   if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
-}
-
-std::wstring ShortForm(std::wstring_view long_path) {
-  if (long_path.starts_with(L"\\\\?\\UNC\\")) return L"\\\\" + std::wstring(long_path.substr(8));
-  if (long_path.starts_with(L"\\\\?\\")) return std::wstring(long_path.substr(4));
-  return std::wstring(long_path);
 }
 
 Reason ReasonOfCode(unsigned long code) {

@@ -14,14 +14,14 @@ std::wstring Widen(std::string_view text);
 // Unpaired surrogates become U+FFFD.
 std::string Narrow(std::wstring_view text);
 
+// `path` made full by the host's rules (against the current drive and
+// folder, "." and ".." resolved as text, "/" read as "\"); empty when it
+// cannot be. A long-path form is kept as it is.
+std::wstring FullWidePath(std::string_view path);
 // `path` (absolute or relative, "\" or "/" between folders) made full and
 // in the form that lifts the 260-character limit: "\\?\C:\..." or
 // "\\?\UNC\server\share\...". Empty when it cannot be made full.
 std::wstring LongPath(std::string_view path);
-// A long-path form turned back into the path a user reads ("C:\...",
-// "\\server\share\...").
-std::wstring ShortForm(std::wstring_view long_path);
-
 // The Windows error code as a reason of the file functions.
 Reason ReasonOfCode(unsigned long code);
 
