@@ -1,4 +1,5 @@
-// Temporary folders and whole-file reads and writes, on every host.
+// Temporary folders, whole-file reads and writes, and the corpus folder, on
+// every host.
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -23,6 +24,8 @@ TempDir::TempDir() {
     std::error_code error;
     if (fs::create_directory(base / name, error)) {
       path_ = base / name;
+      // For its owner alone, as mkdtemp makes it.
+      fs::permissions(path_, fs::perms::owner_all, fs::perm_options::replace, error);
       return;
     }
   }
@@ -52,6 +55,13 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+fs::path CorpusDir() {
+  std::error_code ignored;
+  fs::path dir = CORPUS_DIR;
+  if (fs::is_directory(dir, ignored)) return fs::canonical(dir, ignored);
+  return {};
 }
 
 }  // namespace test_support

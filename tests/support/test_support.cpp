@@ -20,13 +20,6 @@ namespace test_support {
 
 namespace fs = std::filesystem;
 
-fs::path CorpusDir() {
-  std::error_code ignored;
-  fs::path dir = CORPUS_DIR;
-  if (fs::is_directory(dir, ignored)) return fs::canonical(dir, ignored);
-  return {};
-}
-
 std::string PandrelBinary() { return PANDREL_BINARY; }
 
 RunResult RunPandrel(const std::vector<std::string>& args, const std::string& cwd,

@@ -20,9 +20,17 @@ void AppendUtf8(std::wstring_view text, std::string* out) {
                       size, nullptr, nullptr);
 }
 
-// Through MultiByteToWideChar. A text that does not convert whole is taken
-// a character at a time: the shortest run of one to four bytes that is a
-// character, or one U+FFFD for the byte at hand.
+// Windows turns the bytes that its ANSI codepages leave undefined (0x81 in
+// 1252, 0x98 in 1251, ...) into the C1 control of the same number; they are
+// no characters of the codepage, as POSIX hosts say, but for the ISO 8859
+// codepages, where the C1 controls are defined.
+bool UndefinedByte(UINT codepage, wchar_t c) {
+  return c >= 0x80 && c <= 0x9F && !(codepage >= 28591 && codepage <= 28605);
+}
+
+// Through MultiByteToWideChar. A text that does not convert whole, or holds
+// an undefined byte, is taken a character at a time: the shortest run of one
+// to four bytes that is a character, or one U+FFFD for the byte at hand.
 class WindowsConverter : public CodepageConverter {
  public:
   explicit WindowsConverter(UINT codepage) : codepage_(codepage) {}
@@ -39,6 +47,7 @@ class WindowsConverter : public CodepageConverter {
                                    static_cast<int>(length), wide, 4);
         if (made > 0) break;
       }
+      if (made == 1 && UndefinedByte(codepage_, wide[0])) made = 0;
       if (made > 0) {
         AppendUtf8(std::wstring_view(wide, static_cast<std::size_t>(made)), out);
         at += length;
@@ -62,6 +71,9 @@ class WindowsConverter : public CodepageConverter {
     if (size <= 0) return false;
     std::wstring wide(static_cast<std::size_t>(size), L'\0');
     MultiByteToWideChar(codepage_, flags, bytes.data(), in, wide.data(), size);
+    for (const wchar_t c : wide) {
+      if (UndefinedByte(codepage_, c)) return false;
+    }
     AppendUtf8(wide, out);
     return true;
   }

@@ -92,7 +92,8 @@ TEST(MsiHandles, OpenFailsForWhatIsNotAnInstallerDatabase) {
             ERROR_SUCCESS);
   EXPECT_EQ(database, 0u);
   EXPECT_EQ(MsiLastReason(0), "cannot open " + (dir / "missing.msi"));
-  EXPECT_NE(MsiOpenDatabaseA(dir.path().c_str(), MSIDBOPEN_READONLY, &database), ERROR_SUCCESS);
+  EXPECT_NE(MsiOpenDatabaseA(dir.path().string().c_str(), MSIDBOPEN_READONLY, &database),
+            ERROR_SUCCESS);
   test_support::WriteFile(dir / "empty.msi", "");
   EXPECT_NE(MsiOpenDatabaseA((dir / "empty.msi").c_str(), MSIDBOPEN_READONLY, &database),
             ERROR_SUCCESS);

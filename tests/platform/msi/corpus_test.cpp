@@ -62,7 +62,8 @@ TEST(MsiCorpus, EveryStreamReadsBackThroughTheInterface) {
   for (const fs::path& package : CorpusPackages()) {
     SCOPED_TRACE(package.filename().string());
     PMSIHANDLE database;
-    ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_READONLY, database.out()), ERROR_SUCCESS);
+    ASSERT_EQ(MsiOpenDatabaseA(package.string().c_str(), MSIDBOPEN_READONLY, database.out()),
+              ERROR_SUCCESS);
     std::istringstream listing(test_support::ReadFile(Expected(package, ".streams.txt")));
     std::string line;
     while (std::getline(listing, line)) {
@@ -89,7 +90,8 @@ TEST(MsiCorpus, StreamListHoldsEveryExpectedStreamWithItsSize) {
   for (const fs::path& package : CorpusPackages()) {
     SCOPED_TRACE(package.filename().string());
     PMSIHANDLE database;
-    ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_READONLY, database.out()), ERROR_SUCCESS);
+    ASSERT_EQ(MsiOpenDatabaseA(package.string().c_str(), MSIDBOPEN_READONLY, database.out()),
+              ERROR_SUCCESS);
     PMSIHANDLE view;
     ASSERT_EQ(MsiDatabaseOpenViewA(database.get(), "SELECT `Name` FROM `_Streams`", view.out()),
               ERROR_SUCCESS);

@@ -239,7 +239,8 @@ TEST(SummaryInfoCorpus, RealPackagesAreCompressedWithLongNames) {
     if (item.path().extension() != ".msi") continue;
     SCOPED_TRACE(item.path().filename().string());
     OwnedHandle summary;
-    ASSERT_EQ(MsiGetSummaryInformationA(0, item.path().c_str(), 0, summary.out()), ERROR_SUCCESS);
+    ASSERT_EQ(MsiGetSummaryInformationA(0, item.path().string().c_str(), 0, summary.out()),
+              ERROR_SUCCESS);
     UINT type = 0;
     int value = 0;
     ASSERT_EQ(MsiSummaryInfoGetPropertyA(summary.get(), PID_WORDCOUNT, &type, &value, nullptr,

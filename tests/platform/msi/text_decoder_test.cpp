@@ -22,7 +22,8 @@ TEST(TextDecoder, CodepagesDecodeAlikeOnEveryHost) {
       {936, "\xD6\xD0\xCE\xC4", "\xE4\xB8\xAD\xE6\x96\x87"},
       {65001, "ok \xE4\xB8\xAD \xFF", "ok \xE4\xB8\xAD \xEF\xBF\xBD"},
       {1251, "\xC4\xE0", "\xD0\x94\xD0\xB0"},
-      {12345, "a\xE9", "a\xEF\xBF\xBD"},  // unknown: ASCII kept
+      {1252, "a\x81@\x8D", "a\xEF\xBF\xBD@\xEF\xBF\xBD"},  // bytes 1252 leaves undefined
+      {12345, "a\xE9", "a\xEF\xBF\xBD"},                   // unknown: ASCII kept
       {437, "plain", "plain"},
   };
   for (const auto& c : cases) {
