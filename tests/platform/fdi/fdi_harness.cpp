@@ -1,7 +1,6 @@
 #include "platform/fdi/fdi_harness.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdlib>
@@ -43,21 +42,6 @@ void Free(void* block) {
   std::free(header);
 }
 
-unsigned Read(intptr_t handle, void* buffer, unsigned count) {
-  ssize_t got = read(static_cast<int>(handle), buffer, count);
-  return got < 0 ? static_cast<unsigned>(-1) : static_cast<unsigned>(got);
-}
-
-unsigned Write(intptr_t handle, void* buffer, unsigned count) {
-  ssize_t put = write(static_cast<int>(handle), buffer, count);
-  return put < 0 ? static_cast<unsigned>(-1) : static_cast<unsigned>(put);
-}
-
-long Seek(intptr_t handle, long distance, int origin) {
-  off_t position = lseek(static_cast<int>(handle), distance, origin);
-  return position < 0 ? -1 : static_cast<long>(position);
-}
-
 Event Record(FDINOTIFICATIONTYPE type, const FDINOTIFICATION& n) {
   Event event;
   event.type = type;
@@ -84,15 +68,15 @@ void ResetPeakBytes() { peak_bytes = outstanding.bytes; }
 void FailAllocationAfter(long count) { allocations_until_failure = count; }
 
 intptr_t OpenFile(char* name, int flags, int mode) {
-  int fd = open(name, flags | O_CLOEXEC, mode);
-  if (fd < 0) return -1;
+  const intptr_t handle = OpenHostFile(name, flags, mode);
+  if (handle == -1) return -1;
   ++outstanding.handles;
-  return fd;
+  return handle;
 }
 
 int CloseFile(intptr_t handle) {
   --outstanding.handles;
-  return close(static_cast<int>(handle)) == 0 ? 0 : -1;
+  return CloseHostFile(handle);
 }
 
 ::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {

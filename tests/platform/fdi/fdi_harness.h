@@ -90,6 +90,14 @@ class Session {
 intptr_t OpenFile(char* name, int flags, int mode);
 int CloseFile(intptr_t handle);
 
+// The file callbacks on the host's own files (posix/ and windows/ beside
+// this file): open and close without counting, read, write and seek.
+intptr_t OpenHostFile(char* name, int flags, int mode);
+int CloseHostFile(intptr_t handle);
+unsigned Read(intptr_t handle, void* buffer, unsigned count);
+unsigned Write(intptr_t handle, void* buffer, unsigned count);
+long Seek(intptr_t handle, long distance, int origin);
+
 // Equal bytes; a difference is described by sizes and its first offset
 // rather than by the bytes themselves.
 ::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected);
