@@ -47,7 +47,7 @@ windows: windows-configure
 # compared with.
 test-windows: build windows-configure
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
-	ctest --test-dir $(WINDOWS_BUILD) --output-on-failure
+	ctest --test-dir $(WINDOWS_BUILD) --output-on-failure -j $(JOBS)
 
 # Builds only what the demo runs: the two programs and the sample maker.
 demo: configure

@@ -75,6 +75,7 @@ ExtractionOutput::ExtractionOutput(std::string target_folder, const PackageFiles
       entries_(files.size()),
       places_(plan_.places()),
       folder_states_(folders_.size()),
+      max_kept_folders_(std::clamp<std::size_t>(files::DescriptorLimit() / 16, 1, 64)),
       max_open_files_(static_cast<int>(
           std::clamp<std::size_t>(files::DescriptorLimit() / 4, 1, kMaxOpenFiles))) {}
 
@@ -93,11 +94,17 @@ ExtractionOutput::WriteFailure ExtractionOutput::TakeWriteFailure() {
 const files::Folder* ExtractionOutput::OpenFolder(FolderCursor& cursor,
                                                   std::optional<Node> node) const {
   if (!node) return &tree_.top();
-  if (cursor.node != node) {
-    cursor.node = node;
-    cursor.folder = tree_.OpenFolder(folders_.Path(*node));
+  auto& recent = cursor.recent;
+  auto kept = std::find_if(recent.begin(), recent.end(),
+                           [&](const auto& folder) { return folder.first == *node; });
+  if (kept != recent.end()) {
+    std::rotate(kept, kept + 1, recent.end());
+  } else {
+    if (recent.capacity() < max_kept_folders_) recent.reserve(max_kept_folders_);
+    if (recent.size() >= max_kept_folders_) recent.erase(recent.begin());
+    recent.emplace_back(*node, tree_.OpenFolder(folders_.Path(*node)));
   }
-  return cursor.folder ? &cursor.folder : nullptr;
+  return recent.back().second ? &recent.back().second : nullptr;
 }
 
 FolderState ExtractionOutput::MakeLevels(Node node, files::Folder& fd) {

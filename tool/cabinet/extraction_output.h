@@ -27,6 +27,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cabinet/callback_files.h"
@@ -143,11 +144,11 @@ class ExtractionOutput {
     bool reported_filled = false;  // placement has reported an entry moved there
     std::size_t writer = 0;        // the entry whose bytes are there, when ours
   };
-  // An open folder of the tree, kept while the next file goes in the same
-  // one; one per thread.
+  // The folders of the tree a thread opened last, kept open while its next
+  // files go into them (entries of one cabinet often take turns among a
+  // few folders); one per thread, the most recent last.
   struct FolderCursor {
-    std::optional<DirectoryTree::Node> node;
-    files::Folder folder;
+    std::vector<std::pair<DirectoryTree::Node, files::Folder>> recent;
   };
 
   FolderState EnsureFolder(DirectoryTree::Node node);
@@ -177,6 +178,9 @@ class ExtractionOutput {
   std::vector<std::optional<FolderState>> folder_states_;  // by folder node
   FolderCursor decoding_cursor_;
   FolderCursor writing_cursor_;  // the writing thread's
+  // How many folders each cursor keeps open: a sixteenth of the process's
+  // descriptors, at most 64.
+  const std::size_t max_kept_folders_;
   // Temporary names are taken on both threads.
   std::atomic<unsigned> temporary_count_{0};
   // Files opened on the decoding thread and not yet closed on the writing

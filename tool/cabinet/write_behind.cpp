@@ -60,7 +60,7 @@ void WriteBehind::Work() {
     if (tasks_.empty()) {
       if (stop_) return;
       idle_ = true;
-      if (first_waiting_) room_.notify_all();
+      NotifyWaiterLocked();
       work_.wait(lock, [this] { return stop_ || !idle_; });
       continue;
     }
@@ -81,7 +81,7 @@ void WriteBehind::Work() {
     busy_ = false;
     ring_in_use_ -= freed;
     tasks_in_use_ -= done;
-    if (first_waiting_) room_.notify_all();
+    NotifyWaiterLocked();
   }
 }
 
@@ -89,9 +89,15 @@ void WriteBehind::WaitLocked(std::unique_lock<std::mutex>& lock,
                              const std::function<bool()>& ready) {
   if (ready()) return;
   WakeLocked();
-  first_waiting_ = true;
+  waiting_for_ = &ready;
   room_.wait(lock, ready);
-  first_waiting_ = false;
+  waiting_for_ = nullptr;
+}
+
+void WriteBehind::NotifyWaiterLocked() {
+  // Woken only once what it waits for holds: where a wake-up is dear (a
+  // round trip through wine's server, for one), none is spent in vain.
+  if (waiting_for_ != nullptr && (*waiting_for_)()) room_.notify_all();
 }
 
 void WriteBehind::WakeLocked() {
@@ -148,7 +154,11 @@ void WriteBehind::ReserveRing(std::size_t count) {
   if (ring_in_use_seen_ + pending_ring_bytes_ + count <= kRingBytes) return;
   Flush();
   std::unique_lock<std::mutex> lock(mutex_);
-  WaitLocked(lock, [&] { return ring_in_use_ + count <= kRingBytes; });
+  // Once it waits, the first thread waits until half the ring is free (a
+  // piece is at most a quarter of it): it then fills that half at once
+  // rather than waking for every batch written.
+  static_assert(kMaxPiece <= kRingBytes / 2);
+  WaitLocked(lock, [&] { return ring_in_use_ <= kRingBytes / 2; });
   ring_in_use_seen_ = ring_in_use_;
 }
 

@@ -70,6 +70,8 @@ class WriteBehind {
   // Waits until `ready` holds, the second thread woken first; the mutex is
   // held by `lock`.
   void WaitLocked(std::unique_lock<std::mutex>& lock, const std::function<bool()>& ready);
+  // On the second thread: wakes the first one if what it waits for holds.
+  void NotifyWaiterLocked();
 
   // The bytes on their way lie in one ring, in the order they were handed:
   // the second thread frees them in that order.
@@ -88,7 +90,8 @@ class WriteBehind {
   std::size_t tasks_in_use_ = 0;  // tasks handed and not yet done
   bool busy_ = false;             // the second thread is running a batch
   bool idle_ = false;             // the second thread waits to be woken
-  bool first_waiting_ = false;    // the first thread waits on `room_`
+  // What the first thread waits on `room_` for, while it waits.
+  const std::function<bool()>* waiting_for_ = nullptr;
   bool stop_ = false;
   bool inline_ = false;  // no second thread could be had: work is done at once
   std::thread worker_;

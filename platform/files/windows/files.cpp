@@ -81,8 +81,7 @@ bool MakeFolderChain(const std::string& path) {
   std::string level = path;
   while (true) {
     if (!level.empty() && IsSeparator(level.back())) level.pop_back();
-    if (level.size() < 3 || IsSeparator(level.back()) || level.back() == ':' ||
-        FolderExists(level))
+    if (level.size() < 3 || IsSeparator(level.back()) || level.back() == ':' || FolderExists(level))
       break;
     missing.push_back(level);
     const std::size_t at = level.find_last_of("\\/:");
@@ -99,18 +98,27 @@ std::optional<ReadableFile> OpenRegularFile(const std::string& path) {
   const std::wstring wide = LongPath(path);
   if (wide.empty()) return std::nullopt;
   ReadableFile file;
-  file.handle = UniqueHandle(reinterpret_cast<Handle>(
-      CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+  file.handle = UniqueHandle(reinterpret_cast<Handle>(CreateFileW(
+      wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
   if (!file.handle) return std::nullopt;
   // Only a file on a disk: a pipe or a console is not waited on.
   if (GetFileType(Native(file.handle.get())) != FILE_TYPE_DISK) return std::nullopt;
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(Native(file.handle.get()), &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+  // Size and times by themselves: GetFileInformationByHandle would ask the
+  // volume too (a round trip to wine's mount manager).
+  FILE_STANDARD_INFO standard{};
+  FILE_BASIC_INFO basic{};
+  if (!GetFileInformationByHandleEx(Native(file.handle.get()), FileStandardInfo, &standard,
+                                    sizeof standard) ||
+      !GetFileInformationByHandleEx(Native(file.handle.get()), FileBasicInfo, &basic,
+                                    sizeof basic) ||
+      standard.Directory || standard.EndOfFile.QuadPart < 0)
     return std::nullopt;
-  file.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-  file.modified = TimeOfFiletime(info.ftLastWriteTime);
+  file.size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+  FILETIME written;
+  written.dwLowDateTime = static_cast<DWORD>(basic.LastWriteTime.QuadPart);
+  written.dwHighDateTime = static_cast<DWORD>(basic.LastWriteTime.QuadPart >> 32);
+  file.modified = TimeOfFiletime(written);
   return file;
 }
 

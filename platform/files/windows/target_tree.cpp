@@ -40,10 +40,14 @@ Folder OpenAt(std::wstring path, bool links) {
       CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                   OPEN_EXISTING, flags, nullptr)));
   if (!handle) return Folder();
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(Native(handle.get()), &info)) return Folder();
-  if (links ? (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0
-            : !IsPlainFolder(info.dwFileAttributes)) {
+  // The attributes alone (GetFileInformationByHandle would ask the volume
+  // for its serial number too, which wine answers through its mount
+  // manager at a round trip each).
+  FILE_BASIC_INFO info{};
+  if (!GetFileInformationByHandleEx(Native(handle.get()), FileBasicInfo, &info, sizeof info))
+    return Folder();
+  if (links ? (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0
+            : !IsPlainFolder(info.FileAttributes)) {
     SetLastError(ERROR_DIRECTORY);
     return Folder();
   }
@@ -72,17 +76,26 @@ TargetTree::TargetTree(const std::string& folder) {
 
 Folder TargetTree::OpenFolder(std::string_view relative) const {
   if (!top_) return Folder();
-  Folder folder = OpenAt(top_.path() + L"\\", true);
+  Folder folder;  // the last level opened; none yet stands for the top
   std::size_t start = 0;
-  while (folder && start < relative.size()) {
+  while (start < relative.size()) {
     std::size_t end = FindSeparator(relative, start);
     if (end == std::string_view::npos) end = relative.size();
     const std::string_view level = relative.substr(start, end - start);
     if (level == "..") return Folder();
-    if (!level.empty() && level != ".") folder = OpenChild(folder, level);
+    if (!level.empty() && level != ".") {
+      folder = OpenChild(folder ? folder : top_, level);
+      if (!folder) return Folder();
+    }
     start = end + 1;
   }
-  return folder;
+  if (folder) return folder;
+  // The target folder itself: a second handle to it.
+  HANDLE copy = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), Native(top_.handle()), GetCurrentProcess(), &copy, 0,
+                       FALSE, DUPLICATE_SAME_ACCESS))
+    return Folder();
+  return Folder(UniqueHandle(reinterpret_cast<Handle>(copy)), top_.path());
 }
 
 TargetTree::Level TargetTree::MakeFolder(const Folder& folder, std::string_view name) {
@@ -118,8 +131,8 @@ bool RenameAt(const Folder& folder, std::string_view from, std::string_view to) 
 
 bool LinkAt(const Folder& from_folder, std::string_view from, const Folder& to_folder,
             std::string_view to) {
-  return CreateHardLinkW(Below(to_folder, to).c_str(), Below(from_folder, from).c_str(),
-                         nullptr) != 0;
+  return CreateHardLinkW(Below(to_folder, to).c_str(), Below(from_folder, from).c_str(), nullptr) !=
+         0;
 }
 
 void RemoveAt(const Folder& folder, std::string_view name) {
@@ -138,8 +151,7 @@ bool Rewind(Handle file) {
 }
 
 bool SetLastWriteTime(Handle file, time_t written) {
-  const std::uint64_t ticks =
-      (static_cast<std::uint64_t>(written) + 11644473600ULL) * 10000000ULL;
+  const std::uint64_t ticks = (static_cast<std::uint64_t>(written) + 11644473600ULL) * 10000000ULL;
   FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
   return SetFileTime(Native(file), nullptr, nullptr, &time) != 0;
 }
