@@ -21,7 +21,8 @@ using FolderState = ExtractionOutput::FolderState;
 using Node = DirectoryTree::Node;
 
 bool NoRoom(files::Reason why) { return why.kind == files::Reason::Kind::kNoRoom; }
-int Code(files::Reason why) { return static_cast<int>(why.kind); }
+// A failure as the writing thread notes it: the kind of its reason.
+int Code(files::Reason::Kind kind) { return static_cast<int>(kind); }
 
 }  // namespace
 
@@ -47,7 +48,7 @@ long EntryOutput::Seek(long distance, int origin) {
   // In order with the writes: no need to wait for them.
   owner_.behind_.Then(
       [file = file_, &behind = owner_.behind_] {
-        if (!files::Rewind(file->fd.get())) behind.NoteFailure(Code({}));
+        if (!files::Rewind(file->fd.get())) behind.NoteFailure(Code(files::Reason::Kind::kOther));
       },
       nullptr);
   return 0;
@@ -216,7 +217,7 @@ std::unique_ptr<EntryOutput> ExtractionOutput::OpenLater(std::size_t entry) {
       file->fd = CreateTemporary(*folder, &file->name);
       file->lies = OutputFile::Lies::kTemporary;
     } else if (!file->fd && NoRoom(why)) {
-      behind_.NoteFailure(Code(why));
+      behind_.NoteFailure(Code(why.kind));
       return;
     }
     if (!file->fd) {
@@ -337,7 +338,7 @@ bool ExtractionOutput::Finish(std::unique_ptr<EntryOutput> output, std::optional
     const bool closed = handed->fd.Close();
     Uncount(*handed);
     if (!closed) {
-      behind_.NoteFailure(Code({files::Reason::Kind::kOther, 0}));
+      behind_.NoteFailure(Code(files::Reason::Kind::kOther));
       Remove(*handed);
       return;
     }

@@ -69,6 +69,7 @@ ExtractionPlan::ExtractionPlan(const PackageFiles& files, const FolderColumn& se
   std::unordered_map<PlaceKey, std::uint32_t, PlaceKeyHash> place_numbers;
   place_numbers.reserve(files.size());
   FolderIdentity folder_of(tree);
+  const bool fold_case = files::NamesIgnoreCase();
   std::deque<std::string> folded_names;  // the keys' names, where case is ignored
   for (std::size_t entry = 0; entry < steps_.size() && entry < selected.Count(); ++entry) {
     if (!selected.IsSelected(entry)) continue;
@@ -90,7 +91,7 @@ ExtractionPlan::ExtractionPlan(const PackageFiles& files, const FolderColumn& se
     } else {
       step.action = Action::kToPlace;
       PlaceKey key{step.folder, name};
-      if (files::NamesIgnoreCase()) {
+      if (fold_case) {
         key.folder = folder_of(step.folder);
         key.name = folded_names.emplace_back(files::FoldCase(name));
       }
@@ -105,14 +106,11 @@ std::string ExtractionPlan::PlaceText(std::size_t entry) const {
   const Step& step = steps_.at(entry);
   if (step.action == Action::kNone || step.action == Action::kUnderKey)
     return std::string(files_.key(entry));
-  std::string text = files_.tree().Path(step.folder);
-  text += files_.long_name(entry);
-  return text;
+  return PackagePlace(entry);
 }
 
 std::string ExtractionPlan::PackagePlace(std::size_t entry) const {
-  const Step& step = steps_.at(entry);
-  std::string text = files_.tree().Path(step.folder);
+  std::string text = files_.tree().Path(steps_.at(entry).folder);
   text += files_.long_name(entry);
   return text;
 }

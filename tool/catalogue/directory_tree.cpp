@@ -9,34 +9,29 @@
 
 namespace {
 
-// A segment that would lead out of the tree: a ".." level, a NUL, a
-// separator in front of the whole path, or a level that the host takes for
-// another place (a drive, on Windows).
-bool SegmentUnsafe(std::string_view segment, bool at_top) {
-  if (segment.find('\0') != std::string_view::npos) return true;
-  if (at_top && !segment.empty() && files::IsSeparator(segment.front())) return true;
+// What the levels of one segment are, read in one pass: unsafe, when one
+// would lead out of the tree (a ".." level, a NUL, a separator in front of
+// the whole path, a level the host takes for another place, such as a
+// drive on Windows); unholdable, when the host cannot hold one as a
+// folder's name.
+struct SegmentLevels {
+  bool unsafe = false;
+  bool unholdable = false;
+};
+SegmentLevels ReadLevels(std::string_view segment, bool at_top) {
+  SegmentLevels levels;
+  levels.unsafe = segment.find('\0') != std::string_view::npos ||
+                  (at_top && !segment.empty() && files::IsSeparator(segment.front()));
   std::size_t start = 0;
-  while (start < segment.size()) {
+  while (start < segment.size() && !levels.unsafe) {
     std::size_t end = files::FindSeparator(segment, start);
     if (end == std::string_view::npos) end = segment.size();
     const std::string_view level = segment.substr(start, end - start);
-    if (level == ".." || files::LeadsElsewhere(level)) return true;
+    levels.unsafe = level == ".." || files::LeadsElsewhere(level);
+    if (!level.empty() && level != "." && files::CannotHold(level)) levels.unholdable = true;
     start = end + 1;
   }
-  return false;
-}
-
-// A segment with a level that the host cannot hold as a folder's name.
-bool SegmentUnholdable(std::string_view segment) {
-  std::size_t start = 0;
-  while (start < segment.size()) {
-    std::size_t end = files::FindSeparator(segment, start);
-    if (end == std::string_view::npos) end = segment.size();
-    const std::string_view level = segment.substr(start, end - start);
-    if (!level.empty() && level != "." && files::CannotHold(level)) return true;
-    start = end + 1;
-  }
-  return false;
+  return levels;
 }
 
 }  // namespace
@@ -73,8 +68,9 @@ DirectoryTree::Node DirectoryTree::AddStandIn(std::string_view key) {
   node.kind = Kind::kStandIn;
   node.segment = std::string(key) + files::Separator();
   node.path_bytes = static_cast<std::uint32_t>(std::min(node.segment.size(), kMaxPathBytes + 1));
-  node.unsafe = SegmentUnsafe(node.segment, true);
-  node.unholdable = SegmentUnholdable(node.segment);
+  const SegmentLevels levels = ReadLevels(node.segment, true);
+  node.unsafe = levels.unsafe;
+  node.unholdable = levels.unholdable;
   nodes_.push_back(std::move(node));
   return found->second;
 }
@@ -115,8 +111,9 @@ void DirectoryTree::Settle() {
     for (auto it = walk.rbegin(); it != walk.rend(); ++it) {
       Entry& entry = nodes_[*it];
       std::size_t bytes = entry.segment.size();
-      bool unsafe = SegmentUnsafe(entry.segment, entry.parent == kNoNode);
-      bool unholdable = SegmentUnholdable(entry.segment);
+      const SegmentLevels levels = ReadLevels(entry.segment, entry.parent == kNoNode);
+      bool unsafe = levels.unsafe;
+      bool unholdable = levels.unholdable;
       if (entry.parent != kNoNode) {
         bytes += nodes_[entry.parent].path_bytes;
         unsafe = unsafe || nodes_[entry.parent].unsafe;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "files/windows/wide_text.h"
 #include "msi/text_decoder.h"
 
 namespace msi {
@@ -10,15 +11,7 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
-void AppendUtf8(std::wstring_view text, std::string* out) {
-  if (text.empty()) return;
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  const std::size_t at = out->size();
-  out->resize(at + static_cast<std::size_t>(size));
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out->data() + at,
-                      size, nullptr, nullptr);
-}
+void AppendUtf8(std::wstring_view text, std::string* out) { out->append(files::Narrow(text)); }
 
 // Windows turns the bytes that its ANSI codepages leave undefined (0x81 in
 // 1252, 0x98 in 1251, ...) into the C1 control of the same number; they are

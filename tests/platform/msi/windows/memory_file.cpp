@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "files/windows/wide_text.h"
 #include "memory_file.h"
 
 namespace msi_test {
@@ -29,10 +30,7 @@ MemoryFile::MemoryFile(const std::string& bytes) {
     from += put;
     left -= put;
   }
-  path_.resize(static_cast<std::size_t>(
-      WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr) - 1));
-  WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, path_.data(),
-                      static_cast<int>(path_.size() + 1), nullptr, nullptr);
+  path_ = files::Narrow(path);
 }
 
 }  // namespace msi_test
