@@ -19,8 +19,6 @@ DWORD Attributes(const std::string& path) {
   return wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
 }
 
-HANDLE Native(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
-
 time_t TimeOfFiletime(const FILETIME& time) {
   const std::uint64_t ticks =
       (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;

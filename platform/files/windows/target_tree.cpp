@@ -16,8 +16,6 @@ namespace files {
 
 namespace {
 
-HANDLE Native(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
-
 std::wstring Below(const Folder& folder, std::string_view name) {
   return folder.path() + L"\\" + Widen(name);
 }

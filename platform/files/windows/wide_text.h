@@ -1,5 +1,5 @@
-// UTF-8 and UTF-16 texts, and the long-path form of a path: what every
-// Windows call of the file functions needs.
+// UTF-8 and UTF-16 texts, the long-path form of a path, handles and error
+// codes: what every Windows call of the file functions needs.
 #pragma once
 
 #include <string>
@@ -22,6 +22,9 @@ std::wstring FullWidePath(std::string_view path);
 // in the form that lifts the 260-character limit: "\\?\C:\..." or
 // "\\?\UNC\server\share\...". Empty when it cannot be made full.
 std::wstring LongPath(std::string_view path);
+// The HANDLE behind a handle.
+inline void* Native(Handle handle) { return reinterpret_cast<void*>(handle); }
+
 // The Windows error code as a reason of the file functions.
 Reason ReasonOfCode(unsigned long code);
 
