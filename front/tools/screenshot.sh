@@ -9,10 +9,10 @@ build=$1
 out=$2
 cmake --build "$build" --target tarvelin tarvelin_grab_screen
 timeout 60 xvfb-run -a -s "-screen 0 400x120x24" sh -c '
-  "$1/front/tarvelin" &
+  "$1/front/qt/tarvelin" &
   window=$!
   sleep 3
-  "$1/front/tarvelin_grab_screen" "$2" 0 0 349 56
+  "$1/front/qt/tarvelin_grab_screen" "$2" 0 0 349 56
   kill -TERM "$window"
   wait "$window" || true
 ' sh "$build" "$out"

@@ -1,0 +1,27 @@
+#include "run/install_script.h"
+
+namespace tarvelin {
+
+std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'')
+      quoted += "'\\''";
+    else
+      quoted += c;
+  }
+  return quoted + "'";
+}
+
+std::string InstallScriptLine(const std::string& tool, const std::string& package,
+                              const std::string& output) {
+  return ShellQuote(tool) + " r " + ShellQuote(package) + " > " + ShellQuote(output) + "\n";
+}
+
+std::string BatchScriptLine() {
+  const auto quoted = [](const char* variable) { return std::string("\"%") + variable + "%\""; };
+  return quoted(kToolVariable) + " r " + quoted(kPackageVariable) + " > " +
+         quoted(kOutputVariable) + "\r\n";
+}
+
+}  // namespace tarvelin
