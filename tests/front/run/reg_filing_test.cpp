@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "files/host_names.h"
 #include "support/test_support.h"
 
 namespace tarvelin {
@@ -14,9 +15,10 @@ using test_support::ReadFile;
 using test_support::TempDir;
 using test_support::WriteFile;
 
-const std::string kComments =
-    ";Tarvelin Ver0.5\r\n"
-    ";Windows Installer unpacker for Linux, by the Tarvelin and Pandrel developers\r\n";
+// The credit names the host the window runs on.
+const std::string kComments = std::string(";Tarvelin Ver0.5\r\n;Windows Installer unpacker for ") +
+                              (files::Separator() == '/' ? "Linux" : "Windows") +
+                              ", by the Tarvelin and Pandrel developers\r\n";
 const std::string kBanner =
     "Pandrel\r\ncredit\r\n24 Apr 2004                       Version 0.2\r\n\r\n";
 

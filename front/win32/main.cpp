@@ -1,0 +1,4 @@
+// Stub: replaced by the Win32 window.
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }

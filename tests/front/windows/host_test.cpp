@@ -1,0 +1,2 @@
+// Placeholder: the Windows host's tests.
+#include <gtest/gtest.h>
