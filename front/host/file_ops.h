@@ -31,7 +31,7 @@ bool IsFullPath(const std::string& path);
 bool IsInside(const std::string& path, const std::string& folder);
 
 // Deletes what NonFolderExists reports. True when nothing stands there afterwards.
-bool DeleteFile(const std::string& path);
+bool RemoveFile(const std::string& path);
 
 // Makes the folder `path` (one level) for the user alone; true when it
 // stands there afterwards as a real folder.

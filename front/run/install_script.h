@@ -15,20 +15,13 @@ std::string ShellQuote(const std::string& text);
 std::string InstallScriptLine(const std::string& tool, const std::string& package,
                               const std::string& output);
 
-// The names of the environment variables that hand the batch file its
-// three paths.
-inline constexpr char kToolVariable[] = "TARVELIN_TOOL";
-inline constexpr char kPackageVariable[] = "TARVELIN_PACKAGE";
-inline constexpr char kOutputVariable[] = "TARVELIN_OUTPUT";
-
-// The batch file's line for cmd.exe, ended by CR LF:
-// "%TARVELIN_TOOL%" r "%TARVELIN_PACKAGE%" > "%TARVELIN_OUTPUT%"
-// The paths come from the environment, never from the file's bytes: cmd.exe
-// reads a batch file in the console's code page, which may not hold the
-// characters of a path, and it would expand a "%" written there. A
-// variable's value is expanded once, and between double quotes "&", "^",
-// "|", "<", ">" and blanks are plain characters; "!" is, with delayed
-// expansion off (cmd.exe /v:off).
+// The batch file's line for cmd.exe, ended by CR LF, for a batch file run in
+// the run's folder beside the tool and the staged package "tmp.msi":
+// ".\Pandrel.exe" r "tmp.msi" > "reg.reg"
+// No path of the user's is written in it: cmd.exe reads a batch file in the
+// console's code page, which may not hold every character of a path, and
+// expands "%" there (and "!", with delayed expansion on); the names it does
+// hold are plain ASCII, quoted all the same.
 std::string BatchScriptLine();
 
 }  // namespace tarvelin

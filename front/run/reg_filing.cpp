@@ -43,7 +43,7 @@ bool CopyScriptLines(files::Handle in, files::Handle out) {
 }  // namespace
 
 bool FileRegistryScript(const std::string& output_path, const std::string& script_path) {
-  if (!DeleteFile(script_path)) return false;
+  if (!RemoveFile(script_path)) return false;
   files::UniqueHandle out = CreateNewFile(script_path);
   if (!out) return false;
   const std::optional<files::ReadableFile> in = files::OpenRegularFile(output_path);
@@ -51,7 +51,7 @@ bool FileRegistryScript(const std::string& output_path, const std::string& scrip
   ok = ok &&
        files::WriteAll(out.get(), std::string(kScriptVersionLine) + "\r\n;" + Credit() + "\r\n");
   ok = out.Close() && ok;
-  if (!ok) DeleteFile(script_path);
+  if (!ok) RemoveFile(script_path);
   return ok;
 }
 

@@ -14,6 +14,9 @@ struct StagingPaths {
   std::string Tool() const { return temp + "Pandrel.exe"; }
   std::string Script() const { return temp + "INSTALL.BAT"; }
   std::string RegOutput() const { return temp + "reg.reg"; }
+  // The package staged for the registry export, where the host's script
+  // names it by its place in the run's folder (Windows).
+  std::string Package() const { return temp + "tmp.msi"; }
   // The standard output of the tool's `x`, read for its ERROR lines.
   std::string ExtractionOutput() const { return temp + "x.out"; }
   // The tool's target folder: the tool writes its tree, and nothing else of

@@ -55,7 +55,7 @@ bool IsInside(const std::string& path, const std::string& folder) {
   return resolved == top || resolved.rfind(top + "/", 0) == 0;
 }
 
-bool DeleteFile(const std::string& path) {
+bool RemoveFile(const std::string& path) {
   if (!NonFolderExists(path)) return true;
   return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
@@ -72,7 +72,7 @@ files::UniqueHandle CreateNewFile(const std::string& path) {
 }
 
 bool WriteNewFile(const std::string& path, std::string_view bytes, unsigned mode) {
-  if (!DeleteFile(path)) return false;
+  if (!RemoveFile(path)) return false;
   files::UniqueFd out(::open(path.c_str(), files::NewFileFlags(), 0600));
   if (!out.valid()) return false;
   // The mode given to open() is narrowed by the umask; fchmod is not.

@@ -4,14 +4,13 @@
 
 namespace tarvelin {
 
-InstallScript MakeInstallScript(const std::string& folder, const std::string& script,
-                                const std::string& tool, const std::string& package,
-                                const std::string& output) {
+std::optional<InstallScript> MakeInstallScript(const StagingPaths& staging,
+                                               const std::string& package) {
   InstallScript made;
-  made.text = InstallScriptLine(tool, package, output);
+  made.text = InstallScriptLine(staging.Tool(), package, staging.RegOutput());
   made.child.program = "/bin/sh";
-  made.child.arguments = {script};
-  made.child.working_folder = folder;
+  made.child.arguments = {staging.Script()};
+  made.child.working_folder = staging.temp;
   return made;
 }
 
