@@ -30,11 +30,17 @@ class ChildProcess {
   // be started (the program missing among the reasons).
   static std::optional<ChildProcess> Start(const ChildSpec& spec);
 
-  ChildProcess(ChildProcess&& other) noexcept;
+  ChildProcess(ChildProcess&& other) noexcept
+      : id_(std::exchange(other.id_, -1)),
+        process_(std::move(other.process_)),
+        ended_(other.ended_),
+        exit_code_(other.exit_code_) {}
   ChildProcess& operator=(ChildProcess&&) = delete;
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
-  ~ChildProcess();
+  ~ChildProcess() {
+    if (id_ >= 0 && !ended_) Kill();
+  }
 
   // Waits at most `milliseconds` (-1: as long as it takes) for the child's
   // end; true once it has ended.
@@ -51,7 +57,7 @@ class ChildProcess {
  private:
   ChildProcess() = default;
 
-  long long id_ = -1;  // the pid on POSIX; unused on Windows
+  long long id_ = -1;  // the process id; -1 for none
   files::UniqueHandle
       process_;  // pidfd on POSIX (when the host has them), process handle on Windows
   bool ended_ = false;

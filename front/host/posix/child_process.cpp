@@ -103,16 +103,6 @@ std::optional<ChildProcess> ChildProcess::Start(const ChildSpec& spec) {
   return child;
 }
 
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept
-    : id_(std::exchange(other.id_, -1)),
-      process_(std::move(other.process_)),
-      ended_(other.ended_),
-      exit_code_(other.exit_code_) {}
-
-ChildProcess::~ChildProcess() {
-  if (id_ >= 0 && !ended_) Kill();
-}
-
 bool ChildProcess::WaitFor(int milliseconds) {
   if (ended_ || id_ < 0) return true;
   timespec start{};

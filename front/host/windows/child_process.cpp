@@ -142,16 +142,6 @@ std::optional<ChildProcess> ChildProcess::Start(const ChildSpec& spec) {
   return child;
 }
 
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept
-    : id_(std::exchange(other.id_, -1)),
-      process_(std::move(other.process_)),
-      ended_(other.ended_),
-      exit_code_(other.exit_code_) {}
-
-ChildProcess::~ChildProcess() {
-  if (process_ && !ended_) Kill();
-}
-
 bool ChildProcess::WaitFor(int milliseconds) {
   if (ended_ || !process_) return true;
   const DWORD waited =
