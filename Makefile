@@ -33,14 +33,14 @@ test-asan: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-# The Windows build, cross-built with mingw-w64: dist/windows/pandrel.exe
-# and dist/pandrel-<version>-windows-x64.zip.
+# The Windows build, cross-built with mingw-w64: dist/windows/pandrel.exe,
+# dist/windows/tarvelin.exe and dist/pandrel-<version>-windows-x64.zip.
 windows-configure:
 	@scripts/windows-deps
 	cmake -S . -B $(WINDOWS_BUILD) $(WINDOWS_CMAKE_FLAGS) -DPANDREL_NATIVE_BUILD=$(CURDIR)/$(BUILD)
 
 windows: windows-configure
-	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target pandrel
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target pandrel tarvelin
 	scripts/make-windows-zip $(WINDOWS_BUILD) $(VERSION)
 
 # The Windows build's tests under wine, beside the native tool they are
