@@ -121,15 +121,26 @@ void Form1::CreateControls() {
 
 void Form1::LayOut(UINT dpi, const RECT* suggested) {
   dpi_ = dpi != 0 ? dpi : kBaseDpi;
-  RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, dpi_), TwipsToPixels(kClientHeightTwips, dpi_)};
+  const int client_width = TwipsToPixels(kClientWidthTwips, dpi_);
+  const int client_height = TwipsToPixels(kClientHeightTwips, dpi_);
+  RECT frame{0, 0, client_width, client_height};
   AdjustWindowRectExForDpi(&frame, kStyle, FALSE,
                            static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_EXSTYLE)), dpi_);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
+  int width = frame.right - frame.left;
+  int height = frame.bottom - frame.top;
   if (suggested != nullptr) {
     SetWindowPos(window_, nullptr, suggested->left, suggested->top, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   } else {
+    SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  // Where the frame came out otherwise than foretold (its caption drawn at
+  // another DPI than the window's), the inside gets its size all the same.
+  RECT inside{};
+  GetClientRect(window_, &inside);
+  if (inside.right != client_width || inside.bottom != client_height) {
+    width += client_width - inside.right;
+    height += client_height - inside.bottom;
     SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
@@ -154,9 +165,9 @@ void Form1::LayOut(UINT dpi, const RECT* suggested) {
   for (HWND control : {label1_, list1_, text1_})
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
   // The row as high as the list's inside, so that its text is not cut.
-  RECT inside{};
-  GetClientRect(list1_, &inside);
-  if (inside.bottom > 0) SendMessageW(list1_, LB_SETITEMHEIGHT, 0, inside.bottom);
+  RECT row{};
+  GetClientRect(list1_, &row);
+  if (row.bottom > 0) SendMessageW(list1_, LB_SETITEMHEIGHT, 0, row.bottom);
   font_ = std::move(font);
 }
 
