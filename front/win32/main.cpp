@@ -26,8 +26,8 @@ const wchar_t kHelp[] =
     L"Files named on the command line are taken like a drop. Texts are in "
     L"Simplified Chinese.\n"
     L"\n"
-    L"-h, --help, /?\tthis text\n"
-    L"--version\tthe version";
+    L"-h, --help, /?: this text\n"
+    L"--version: the version";
 const wchar_t kVersion[] = L"tarvelin 0.5";
 
 }  // namespace

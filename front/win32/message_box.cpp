@@ -7,6 +7,7 @@
 #include "win32/dialog_template.h"
 #include "win32/form_font.h"
 #include "win32/form_layout.h"
+#include "win32/resource_ids.h"
 #include "win32/window_owners.h"
 
 namespace tarvelin {
@@ -180,6 +181,11 @@ INT_PTR CALLBACK BoxProcedure(HWND window, UINT message, WPARAM wparam, LPARAM l
       if (box->owner != nullptr &&
           (GetWindowLongPtrW(box->owner, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0) {
         SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      }
+      // The program's icon in the caption, where the system shows one.
+      if (HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(TARVELIN_ICON),
+                                   IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED)) {
+        SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
       }
       SendMessageW(window, DM_SETDEFID, IDOK, 0);
       SetFocus(GetDlgItem(window, IDOK));
