@@ -33,7 +33,7 @@ if [ "${1:-}" != --inside ]; then
   done
   work=$(mktemp -d "${TMPDIR:-/tmp}/tarvelin-wine-drop-XXXXXX")
   status=0
-  timeout 900 xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp" \
+  timeout 840 xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp" \
     sh "$0" --inside "$work" "$@" </dev/null || status=$?
   # The prefix's server and its programs go with the display they used.
   WINEPREFIX=$4 timeout 60 wineserver -k 2>/dev/null || true
