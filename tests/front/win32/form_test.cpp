@@ -100,7 +100,9 @@ void ExpectLaidOut(const Form1& form, UINT dpi) {
   ReleaseDC(form.Label1(), dc);
   EXPECT_LE(needed.cy, room.bottom);
   EXPECT_GT(needed.cy, pixels * 2) << "the credit on a line of its own";
-  if (pixels < ScaleToDpi(kLabelPixelSize, dpi)) EXPECT_GT(too_large.cy, room.bottom);
+  if (pixels < ScaleToDpi(kLabelPixelSize, dpi)) {
+    EXPECT_GT(too_large.cy, room.bottom);
+  }
 }
 
 class FormTest : public ::testing::Test {
