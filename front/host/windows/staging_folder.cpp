@@ -17,7 +17,7 @@ constexpr wchar_t kRunPrefix[] = L"run-";
 // A finished run's folder on its way out.
 constexpr wchar_t kGonePrefix[] = L"gone-";
 constexpr int kCreateAttempts = 16;
-constexpr int kRemoveAttempts = 40;
+constexpr int kRemoveAttempts = 100;
 constexpr DWORD kRemovePauseMs = 50;
 
 // Opens the real folder `folder` (never through a reparse point) to list
@@ -87,14 +87,19 @@ std::optional<RunFolder> RunFolder::Create(const std::string& staging_folder) {
 void RunFolder::Remove() {
   if (!lock_.valid()) return;
   const std::wstring path = files::LongPath(path_);
-  // A program of the run that has just ended may hold its image or its
-  // output open for a moment longer: the removal is tried again for a
-  // while. What still stands goes at a later start.
-  for (int attempt = 0; attempt < kRemoveAttempts && !RemoveTree(path, false); ++attempt)
-    Sleep(kRemovePauseMs);
-  // The lock keeps the folder from being deleted, by this process too.
+  // A program of the run that has just ended may hold its image, its output
+  // or its working folder open for a moment longer: the removal is tried
+  // again for a while. What still stands goes at a later start.
+  for (int attempt = 0; attempt < kRemoveAttempts; ++attempt) {
+    if (attempt > 0) Sleep(kRemovePauseMs);
+    if (!RemoveTree(path, false)) continue;
+    // The lock refuses the folder's own removal, to this process too.
+    lock_.Close();
+    if (RemoveDirectoryW(path.c_str()) ||
+        GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+      return;
+  }
   lock_.Close();
-  RemoveDirectoryW(path.c_str());
 }
 
 int RemoveFinishedRuns(const std::string& staging_folder) {
