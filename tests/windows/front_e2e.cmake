@@ -9,7 +9,11 @@ find_package(GTest REQUIRED)
 set(front_wine_prefix ${CMAKE_CURRENT_BINARY_DIR}/wineprefix-front)
 
 add_executable(tarvelin_form_test ${PROJECT_SOURCE_DIR}/tests/front/win32/form_test.cpp)
-target_link_libraries(tarvelin_form_test PRIVATE tarvelin_win32_form GTest::gtest_main)
+# With the program's resources, the embedded tool among them.
+target_link_libraries(tarvelin_form_test PRIVATE tarvelin_win32_form tarvelin_resources
+  GTest::gtest_main)
+target_compile_definitions(tarvelin_form_test PRIVATE
+  EMBEDDED_TOOL="$<TARGET_PROPERTY:tarvelin,EMBEDDED_TOOL>")
 add_test(NAME tarvelin_form_test
   COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/on_display.sh ${PROJECT_SOURCE_DIR}/scripts/wine-run
     ${front_wine_prefix} $<TARGET_FILE:tarvelin_form_test>)

@@ -9,9 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "files/files.h"
 #include "files/windows/wide_text.h"
 #include "host/child_process.h"
 #include "run/run_texts.h"
@@ -21,6 +23,7 @@
 #include "win32/form_font.h"
 #include "win32/form_layout.h"
 #include "win32/message_box.h"
+#include "win32/tool_resource.h"
 
 namespace tarvelin {
 namespace {
@@ -284,6 +287,20 @@ TEST_F(FormTest, TheWaitForAChildShowsTheBusyCursorAndIgnoresClosing) {
   EXPECT_TRUE(busy_while_waiting);
   EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
   EXPECT_TRUE(IsWindow(form.Handle())) << "closed while the child ran";
+}
+
+TEST(FormParts, TheToolRidesWholeAsItsResource) {
+  // CUSTOM 101 in Chinese (Simplified): the build's own tool, every byte of
+  // it, whatever its size.
+  const std::string_view tool = LoadEmbeddedTool();
+  std::optional<files::ReadableFile> copy = files::OpenRegularFile(EMBEDDED_TOOL);
+  ASSERT_TRUE(copy.has_value());
+  ASSERT_EQ(tool.size(), copy->size);
+  std::string bytes(tool.size(), '\0');
+  ASSERT_EQ(files::ReadAt(copy->handle.get(), bytes.data(), bytes.size(), 0),
+            static_cast<long long>(bytes.size()));
+  EXPECT_TRUE(tool == bytes);
+  EXPECT_EQ(tool.substr(0, 2), "MZ");
 }
 
 TEST(FormParts, CommandLineDropsAndDetails) {
