@@ -1,4 +1,4 @@
-// Writing the staged tool.
+// Writing the staged tool; what a dropped path may be.
 #include "host/file_ops.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +42,21 @@ TEST(FileOps, ALinkAtTheStagingNameIsReplacedNotFollowed) {
   EXPECT_EQ(ReadFile(victim), "keep me");
   EXPECT_FALSE(fs::is_symlink(dir / "Pandrel.exe"));
   EXPECT_EQ(ReadFile(dir / "Pandrel.exe"), "tool");
+}
+
+TEST(FileOps, OnlyARegularFileIsAPackageToReadAndNothingIsWaitedFor) {
+  TempDir dir;
+  WriteFile(dir / "a.msi", "x");
+  fs::create_directory(dir / "folder.msi");
+  // A named pipe with no writer: opening it to read would wait for one.
+  ASSERT_EQ(mkfifo((dir / "pipe.msi").c_str(), 0600), 0);
+  EXPECT_TRUE(ReadableFile(dir / "a.msi"));
+  EXPECT_FALSE(ReadableFile(dir / "folder.msi"));
+  EXPECT_FALSE(ReadableFile(dir / "pipe.msi"));
+  EXPECT_FALSE(ReadableFile(dir / "missing.msi"));
+  EXPECT_TRUE(IsFullPath("/a.msi"));
+  EXPECT_FALSE(IsFullPath("a.msi"));
+  EXPECT_FALSE(IsFullPath("-x"));
 }
 
 }  // namespace
