@@ -10,25 +10,23 @@
 
 namespace tarvelin {
 
-struct ChildSpec {
+struct ChildCommand {
   std::string program;  // a full path
   std::vector<std::string> arguments;
   std::string working_folder;
   // Standard output goes into this file, made anew; to the null device when
   // empty. Standard input and error are the null device.
   std::string output_file;
-  // Set for the child on top of the window's own environment.
-  std::vector<std::pair<std::string, std::string>> environment;
 };
 
 // One started child. A child that still runs when the object goes is
 // stopped and waited for: it never goes on writing unseen.
 class ChildProcess {
  public:
-  // Starts `spec` hidden: on POSIX in a session of its own (no controlling
+  // Starts `command` hidden: on POSIX in a session of its own (no controlling
   // terminal), on Windows with no console window. Nothing when it cannot
   // be started (the program missing among the reasons).
-  static std::optional<ChildProcess> Start(const ChildSpec& spec);
+  static std::optional<ChildProcess> Start(const ChildCommand& command);
 
   ChildProcess(ChildProcess&& other) noexcept
       : id_(std::exchange(other.id_, -1)),

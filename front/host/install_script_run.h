@@ -10,8 +10,8 @@
 namespace tarvelin {
 
 struct InstallScript {
-  std::string text;  // the script file's one line
-  ChildSpec child;   // what runs it, in the run's folder
+  std::string text;    // the script file's one line
+  ChildCommand child;  // what runs it, in the run's folder
 };
 
 // The script, at staging.Script(), that runs the staged tool's registry

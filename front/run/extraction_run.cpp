@@ -50,12 +50,12 @@ struct Ending {
 
 Ending Failure() { return Ending{}; }
 
-// Starts `spec` and waits for its end behind the box `confirmation`: the
+// Starts `command` and waits for its end behind the box `confirmation`: the
 // exit code, or nothing when it did not end normally. False in `started`
 // when it could not be started.
-std::optional<int> RunBehindBox(RunWindow& window, const ChildSpec& spec,
+std::optional<int> RunBehindBox(RunWindow& window, const ChildCommand& command,
                                 const std::string& confirmation, bool* started) {
-  std::optional<ChildProcess> child = ChildProcess::Start(spec);
+  std::optional<ChildProcess> child = ChildProcess::Start(command);
   *started = child.has_value();
   if (!child) return std::nullopt;
   window.Confirm(confirmation);
@@ -80,7 +80,7 @@ Ending RunInFolder(RunWindow& window, const std::string& staging_folder,
   // the package's outside cabinets (and the next cabinets of a set) beside
   // the package by its own rules, which a copy would have to repeat. Its
   // target is the run's own folder "out", where nothing else lies.
-  ChildSpec extraction;
+  ChildCommand extraction;
   extraction.program = staging.Tool();
   extraction.arguments = {"x", package, "*.*", staging.Output() + files::Separator()};
   extraction.working_folder = staging.temp;

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <map>
 #include <utility>
 
 extern char** environ;
@@ -20,21 +19,6 @@ extern char** environ;
 namespace tarvelin {
 
 namespace {
-
-// The child's environment: the window's own with `added` set on top.
-std::vector<std::string> Environment(
-    const std::vector<std::pair<std::string, std::string>>& added) {
-  std::map<std::string, std::string> variables;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    const std::string text = *entry;
-    const std::size_t equals = text.find('=');
-    if (equals != std::string::npos) variables[text.substr(0, equals)] = text.substr(equals + 1);
-  }
-  for (const auto& [name, value] : added) variables[name] = value;
-  std::vector<std::string> lines;
-  for (const auto& [name, value] : variables) lines.push_back(name + "=" + value);
-  return lines;
-}
 
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
   std::vector<char*> pointers;
@@ -61,7 +45,7 @@ struct SpawnSetup {
 
 }  // namespace
 
-std::optional<ChildProcess> ChildProcess::Start(const ChildSpec& spec) {
+std::optional<ChildProcess> ChildProcess::Start(const ChildCommand& command) {
   SpawnSetup setup;
   // A session of its own: the child has no controlling terminal. Signals
   // the window ignores or handles start at their defaults in the child.
@@ -74,25 +58,23 @@ std::optional<ChildProcess> ChildProcess::Start(const ChildSpec& spec) {
   posix_spawnattr_setflags(&setup.attributes,
                            POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
   posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
-  if (spec.output_file.empty()) {
+  if (command.output_file.empty()) {
     posix_spawn_file_actions_addopen(&setup.actions, 1, "/dev/null", O_WRONLY, 0);
   } else {
-    ::unlink(spec.output_file.c_str());
-    posix_spawn_file_actions_addopen(&setup.actions, 1, spec.output_file.c_str(),
+    ::unlink(command.output_file.c_str());
+    posix_spawn_file_actions_addopen(&setup.actions, 1, command.output_file.c_str(),
                                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
   }
   posix_spawn_file_actions_addopen(&setup.actions, 2, "/dev/null", O_WRONLY, 0);
-  if (!spec.working_folder.empty())
-    posix_spawn_file_actions_addchdir_np(&setup.actions, spec.working_folder.c_str());
+  if (!command.working_folder.empty())
+    posix_spawn_file_actions_addchdir_np(&setup.actions, command.working_folder.c_str());
 
-  std::vector<std::string> arguments = {spec.program};
-  arguments.insert(arguments.end(), spec.arguments.begin(), spec.arguments.end());
-  std::vector<std::string> environment = Environment(spec.environment);
+  std::vector<std::string> arguments = {command.program};
+  arguments.insert(arguments.end(), command.arguments.begin(), command.arguments.end());
   std::vector<char*> argv = Pointers(arguments);
-  std::vector<char*> envp = Pointers(environment);
   pid_t pid = 0;
-  if (posix_spawn(&pid, spec.program.c_str(), &setup.actions, &setup.attributes, argv.data(),
-                  envp.data()) != 0)
+  if (posix_spawn(&pid, command.program.c_str(), &setup.actions, &setup.attributes, argv.data(),
+                  environ) != 0)
     return std::nullopt;
   ChildProcess child;
   child.id_ = pid;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <map>
 
 #include "files/windows/wide_text.h"
 
@@ -20,37 +19,6 @@ std::wstring Quoted(const std::wstring& argument) {
   const bool plain = !argument.empty() && std::none_of(argument.begin(), argument.end(),
                                                        [](wchar_t c) { return c >= 1 && c <= 32; });
   return plain ? argument : L"\"" + argument + L"\"";
-}
-
-// Orders environment names as Windows keeps them: ignoring case.
-struct IgnoringCase {
-  bool operator()(const std::wstring& a, const std::wstring& b) const {
-    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_LESS_THAN;
-  }
-};
-
-// The child's environment block: the window's own with `added` set on top,
-// sorted, each "NAME=value" ended by a NUL and the block by another.
-std::wstring EnvironmentBlock(const std::vector<std::pair<std::string, std::string>>& added) {
-  std::map<std::wstring, std::wstring, IgnoringCase> variables;
-  std::vector<std::wstring> hidden;  // "=C:=C:\..." and the like, kept first
-  if (wchar_t* block = GetEnvironmentStringsW()) {
-    for (const wchar_t* entry = block; *entry != L'\0'; entry += wcslen(entry) + 1) {
-      const std::wstring text = entry;
-      const std::size_t equals = text.find(L'=', 1);
-      if (text.front() == L'=' || equals == std::wstring::npos)
-        hidden.push_back(text);
-      else
-        variables[text.substr(0, equals)] = text.substr(equals + 1);
-    }
-    FreeEnvironmentStringsW(block);
-  }
-  for (const auto& [name, value] : added) variables[files::Widen(name)] = files::Widen(value);
-  std::wstring result;
-  for (const std::wstring& text : hidden) result += text + L'\0';
-  for (const auto& [name, value] : variables) result += name + L'=' + value + L'\0';
-  return result + L'\0';
 }
 
 // An inheritable handle of the null device or of a new output file.
@@ -95,23 +63,22 @@ class InheritedHandles {
 
 }  // namespace
 
-std::optional<ChildProcess> ChildProcess::Start(const ChildSpec& spec) {
-  const std::wstring program = files::FullWidePath(spec.program);
+std::optional<ChildProcess> ChildProcess::Start(const ChildCommand& command) {
+  const std::wstring program = files::FullWidePath(command.program);
   if (program.empty()) return std::nullopt;
   std::wstring command_line = Quoted(program);
-  for (const std::string& argument : spec.arguments)
+  for (const std::string& argument : command.arguments)
     command_line += L" " + Quoted(files::Widen(argument));
-  std::wstring environment = EnvironmentBlock(spec.environment);
   const std::wstring folder =
-      spec.working_folder.empty() ? std::wstring() : files::FullWidePath(spec.working_folder);
+      command.working_folder.empty() ? std::wstring() : files::FullWidePath(command.working_folder);
 
   const files::UniqueHandle input = InheritableHandle(L"NUL", GENERIC_READ, OPEN_EXISTING);
   const files::UniqueHandle error = InheritableHandle(L"NUL", GENERIC_WRITE, OPEN_EXISTING);
   files::UniqueHandle output;
-  if (spec.output_file.empty()) {
+  if (command.output_file.empty()) {
     output = InheritableHandle(L"NUL", GENERIC_WRITE, OPEN_EXISTING);
   } else {
-    const std::wstring path = files::LongPath(spec.output_file);
+    const std::wstring path = files::LongPath(command.output_file);
     DeleteFileW(path.c_str());
     output = InheritableHandle(path, GENERIC_WRITE, CREATE_NEW);
   }
@@ -127,13 +94,12 @@ std::optional<ChildProcess> ChildProcess::Start(const ChildSpec& spec) {
   const InheritedHandles inherited({startup.StartupInfo.hStdInput, startup.StartupInfo.hStdOutput,
                                     startup.StartupInfo.hStdError});
   startup.lpAttributeList = inherited.list();
-  DWORD flags = CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT;
+  DWORD flags = CREATE_NO_WINDOW;
   if (inherited.list() != nullptr) flags |= EXTENDED_STARTUPINFO_PRESENT;
 
   PROCESS_INFORMATION started{};
-  if (!CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, TRUE, flags,
-                      environment.data(), folder.empty() ? nullptr : folder.c_str(),
-                      &startup.StartupInfo, &started))
+  if (!CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, &started))
     return std::nullopt;
   CloseHandle(started.hThread);
   ChildProcess child;

@@ -450,7 +450,7 @@ void WindowTest::childRunsToItsEndBeforeTheRunGoesOn() {
   Form1 form;
   const std::string folder = Bytes(work_->path());
   const auto start = [&](std::vector<std::string> arguments) {
-    return tarvelin::ChildProcess::Start({"/bin/sh", std::move(arguments), folder, "", {}});
+    return tarvelin::ChildProcess::Start({"/bin/sh", std::move(arguments), folder, ""});
   };
   const QString marker = work_->path() + "/marker";
   {
@@ -477,7 +477,7 @@ void WindowTest::childRunsToItsEndBeforeTheRunGoesOn() {
     QVERIFY(child.has_value());
     QCOMPARE(form.AwaitEnd(*child), std::nullopt);
   }
-  QVERIFY(!tarvelin::ChildProcess::Start({folder + "/no such tool", {}, folder, "", {}}));
+  QVERIFY(!tarvelin::ChildProcess::Start({folder + "/no such tool", {}, folder, ""}));
 }
 
 void WindowTest::embeddedToolIsTheWholeToolOfThisBuild() {

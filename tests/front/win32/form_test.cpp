@@ -264,13 +264,13 @@ TEST_F(FormTest, TheWaitForAChildShowsTheBusyCursorAndIgnoresClosing) {
   wchar_t system[MAX_PATH] = {};
   GetSystemDirectoryW(system, MAX_PATH);
   // A child that counts for a while, then ends with 3.
-  ChildSpec spec;
-  spec.program = files::Narrow(std::wstring(system) + L"\\cmd.exe");
-  spec.arguments = {"/c", "for", "/l", "%i", "in", "(1,1,3000)", "do", "@rem", "&", "exit", "3"};
-  spec.working_folder = files::Narrow(system);
+  ChildCommand command;
+  command.program = files::Narrow(std::wstring(system) + L"\\cmd.exe");
+  command.arguments = {"/c", "for", "/l", "%i", "in", "(1,1,3000)", "do", "@rem", "&", "exit", "3"};
+  command.working_folder = files::Narrow(system);
   std::optional<int> exit_code;
   Form1 form([&](RunWindow& window) {
-    std::optional<ChildProcess> child = ChildProcess::Start(spec);
+    std::optional<ChildProcess> child = ChildProcess::Start(command);
     if (!child) return RunOutcome::kFailed;
     const UINT_PTR timer = SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR, DWORD) {
       busy_while_waiting = GetCursor() == LoadCursorW(nullptr, IDC_WAIT);

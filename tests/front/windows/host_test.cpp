@@ -89,10 +89,9 @@ std::string Listing(const std::string& folder) {
 // Runs `program` to its end with its standard output in `output`; its exit
 // code.
 std::optional<int> RunToEnd(const std::string& program, std::vector<std::string> arguments,
-                            const std::string& output = "",
-                            std::vector<std::pair<std::string, std::string>> environment = {}) {
+                            const std::string& output = "") {
   std::optional<ChildProcess> child =
-      ChildProcess::Start({program, std::move(arguments), "", output, std::move(environment)});
+      ChildProcess::Start({program, std::move(arguments), "", output});
   if (!child) return std::nullopt;
   child->WaitFor(-1);
   return child->ExitCode();
@@ -246,11 +245,13 @@ TEST(WindowsHost, MoveAcrossDrivesCopiesWholeKeepsTimesAndThenDeletes) {
 TEST(WindowsHost, HiddenChildrenGiveTheirExitCodesOutputAndEnvironment) {
   Folder dir;
   EXPECT_EQ(RunToEnd(Cmd(), {"/d", "/c", "exit 3"}), std::optional<int>(3));
-  EXPECT_EQ(RunToEnd(Cmd(), {"/d", "/c", "echo %TARVELIN_SEEN%"}, dir / "out.txt",
-                     {{"TARVELIN_SEEN", "seen 100%"}}),
+  // The window's own environment goes to the child.
+  SetEnvironmentVariableW(L"TARVELIN_SEEN", L"seen 100%");
+  EXPECT_EQ(RunToEnd(Cmd(), {"/d", "/c", "echo %TARVELIN_SEEN%"}, dir / "out.txt"),
             std::optional<int>(0));
   EXPECT_EQ(Read(dir / "out.txt"), "seen 100%\r\n");
-  EXPECT_FALSE(ChildProcess::Start({dir / "no such tool.exe", {}, "", "", {}}));
+  SetEnvironmentVariableW(L"TARVELIN_SEEN", nullptr);
+  EXPECT_FALSE(ChildProcess::Start({dir / "no such tool.exe", {}, "", ""}));
 }
 
 TEST(WindowsHost, BatchFileHandsAwkwardPathsOverUnchanged) {
